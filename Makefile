@@ -1,0 +1,46 @@
+# Tessaloom: `make run` sets up, builds and starts the program; `make test` sets up,
+# builds and runs every test layer. Both work as root on a fresh Debian 12 machine.
+SHELL := /bin/bash
+ROOT := $(CURDIR)
+BUILD := $(ROOT)/build
+JOBS ?= $(shell nproc)
+CMAKE_GEN := -G Ninja
+
+.PHONY: setup native win bench-build run test test-native test-win test-e2e bench clean
+
+setup:
+	@bash scripts/setup.sh
+
+native: setup
+	@cmake -S . -B $(BUILD)/native $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DTL_SANITIZE=ON >/dev/null
+	@cmake --build $(BUILD)/native -j $(JOBS)
+
+win: setup
+	@cmake -S . -B $(BUILD)/win $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_TOOLCHAIN_FILE=$(ROOT)/cmake/mingw-w64-x86_64.cmake \
+	  -DCMAKE_CROSSCOMPILING_EMULATOR=$(ROOT)/scripts/wine-exec.sh >/dev/null
+	@cmake --build $(BUILD)/win -j $(JOBS)
+
+bench-build: setup
+	@cmake -S . -B $(BUILD)/bench $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DTL_BENCH=ON -DTL_TESTS=OFF >/dev/null
+	@cmake --build $(BUILD)/bench -j $(JOBS)
+
+test-native: native
+	@cd $(BUILD)/native && ctest --output-on-failure -j $(JOBS)
+
+test-win: win
+	@scripts/with-display.sh bash -c 'cd $(BUILD)/win && ctest --output-on-failure'
+
+test-e2e: win
+	@scripts/with-display.sh scripts/e2e.sh
+
+test: test-native test-win test-e2e
+
+run: win
+	@scripts/run.sh
+
+bench: bench-build
+	@$(BUILD)/bench/bench/tessaloom_bench $(BENCH_ARGS)
+
+clean:
+	rm -rf $(BUILD)/native $(BUILD)/win $(BUILD)/bench

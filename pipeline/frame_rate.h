@@ -1,0 +1,16 @@
+// Frames per second over the last second of millisecond time stamps.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+
+class FrameRateCounter {
+public:
+    // Records a sample at `nowMs` and returns the new rate, or `current` when the history
+    // cannot give one (fewer than two stamps, or all of them in the same millisecond).
+    float Tick(uint32_t nowMs, float current);
+    size_t HistorySize() const { return history_.size(); }
+
+private:
+    std::deque<uint32_t> history_;
+};

@@ -1,0 +1,66 @@
+#include "pipeline/grabber_callback.h"
+
+#include <mmsystem.h>
+
+#include "pipeline/color_bar.h"
+#include "pipeline/frame_rate.h"
+#include "pipeline/sample_processing.h"
+#include "pipeline/video_format.h"
+
+GrabberCallback g_grabberCallback;
+
+namespace {
+
+FrameRateCounter g_frameRate;  // kept across devices, like the clock it reads
+
+bool ReportColorBar(const BYTE* buffer, LONG length) {
+    ColorBarReport report;
+    if (!IsColorBarFrame(buffer, static_cast<size_t>(length), &report)) return false;
+    OutputDebugStringA(FormatColorBarGroups(report).c_str());
+    OutputDebugStringA(FormatColorBarHues(report).c_str());
+    PostMessageW(g_pipeline.format.viewWindow, WM_APP_TEST_PATTERN, 0, 0);
+    return true;
+}
+
+}  // namespace
+
+STDMETHODIMP GrabberCallback::QueryInterface(REFIID riid, void** object) {
+    if (object == nullptr) return E_POINTER;
+    if (riid == IID_ISampleGrabberCB || riid == IID_IUnknown) {
+        *object = static_cast<ISampleGrabberCB*>(this);
+        return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+STDMETHODIMP GrabberCallback::BufferCB(double, BYTE* buffer, LONG length) {
+    if (buffer == nullptr || length <= 0) return 0;
+    if (static_cast<size_t>(length) == kColorBarSampleLength && ReportColorBar(buffer, length)) {
+        return 0;
+    }
+    VideoFormat& format = g_pipeline.format;
+    format.frameRate = g_frameRate.Tick(timeGetTime(), format.frameRate);
+
+    FrameRing& ring = g_pipeline.ring;
+    const LONG next = ring.publishedIndex + 1 >= kRingSlots ? 0 : ring.publishedIndex + 1;
+    uint8_t* slot = ring.slots[next];
+    if (slot == nullptr) return 0;  // no ring: the device is being opened or closed
+
+    // A sample that cannot be used is not published: the view keeps the current frame.
+    if (FillFrameFromSample(format.subtype, format.width, format.height, buffer,
+                            static_cast<size_t>(length), slot) != FillResult::Filled) {
+        return 0;
+    }
+    ApplyPreviewFlags(g_pipeline.preview, slot, format.width, format.height);
+
+    EnterCriticalSection(&ring.frameLock);
+    ring.publishedIndex = next;
+    LeaveCriticalSection(&ring.frameLock);
+
+    if (format.recording && !format.paused) {
+        Pipeline_QueueRecordFrame(slot, static_cast<size_t>(format.width) * format.height * 3);
+    }
+    InvalidateRect(format.viewWindow, nullptr, FALSE);
+    return 0;
+}

@@ -1,0 +1,18 @@
+#include "sample_processing.h"
+
+#include "mjpg_decode.h"
+#include "yuy2_convert.h"
+
+FillResult FillFrameFromSample(const MediaSubtype& subtype, int width, int height,
+                               const uint8_t* sample, size_t length, uint8_t* frame) {
+    if (SameSubtype(subtype, kSubtypeMjpg)) {
+        return DecodeMjpgFrame(sample, length, width, height, frame) == MjpgResult::Decoded
+                   ? FillResult::Filled
+                   : FillResult::Unusable;
+    }
+    if (SameSubtype(subtype, kSubtypeYuy2)) {
+        return ConvertYuy2Frame(sample, length, width, height, frame) ? FillResult::Filled
+                                                                      : FillResult::Unusable;
+    }
+    return FillResult::UnknownSubtype;
+}

@@ -1,0 +1,80 @@
+// The one record of the open stream and the hand-over points between the capture
+// framework's streaming thread and the main thread.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <deque>
+
+#include "pipeline/image_filters.h"
+#include "pipeline/media_subtype.h"
+
+// Notices the pipeline posts to the camera view (wParam 0, lParam 0).
+constexpr UINT WM_APP_STILL_READY = WM_APP + 4;
+constexpr UINT WM_APP_TEST_PATTERN = WM_APP + 7;
+
+constexpr int kRingSlots = 4;
+constexpr float kDefaultFrameRate = 30.0f;
+
+struct VideoFormat {
+    MediaSubtype subtype;  // all zero when nothing is open
+    int32_t width;
+    int32_t height;
+    int32_t interpolated;  // the stream runs at 640 x 480 for a larger chosen size
+    float frameRate;
+    HWND viewWindow;
+    volatile LONG recording;
+    volatile LONG paused;
+    volatile LONG startNotified;
+    wchar_t recordPath[260];
+};
+
+struct FrameRing {
+    uint8_t* slots[kRingSlots];
+    LONG publishedIndex;         // guarded by frameLock
+    CRITICAL_SECTION frameLock;  // guards publishedIndex and nothing else
+    volatile LONG graphActive;   // a capture graph exists: frames may be read
+};
+
+struct RecordFrame {
+    uint8_t* data;  // heap copy owned by the queue until the writer takes it
+    size_t size;
+};
+
+struct RecordQueue {
+    std::deque<RecordFrame> frames;
+    CRITICAL_SECTION queueLock;
+    HANDLE frameReady;  // manual reset: set on append, reset by the writer when it takes the last
+    HANDLE writerDone;  // manual reset: set by the writer once its file is closed
+};
+
+// The last still-pin image. The lock keeps a still that arrives during a save from
+// freeing the image the saver is reading.
+struct StillImage {
+    uint8_t* pixels;
+    size_t size;
+    CRITICAL_SECTION lock;
+};
+
+struct PipelineState {
+    VideoFormat format;
+    FrameRing ring;
+    PreviewFlags preview;
+    StillImage still;
+    RecordQueue queue;
+};
+
+extern PipelineState g_pipeline;
+
+// Once at start-up, before any device opens.
+void Pipeline_Initialise(HWND viewWindow);
+// After the format is fixed: four zeroed slots of width * height * 3 bytes.
+bool Pipeline_AllocateRing();
+// The newest frame, or null when no graph exists. No lock is held while the caller reads it.
+const uint8_t* Pipeline_CurrentFrame();
+// Part of closing a device: frees the ring, clears the flags and the format.
+void Pipeline_Reset();
+// Appends a copy of one frame for the recorder (streaming thread). False when out of memory.
+bool Pipeline_QueueRecordFrame(const uint8_t* frame, size_t size);
+// Frees every queued frame copy (after the writer has stopped).
+void Pipeline_DiscardRecordQueue();

@@ -1,0 +1,11 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+int wmain(int argc, wchar_t** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const int result = RUN_ALL_TESTS();
+    CoUninitialize();
+    return result;
+}

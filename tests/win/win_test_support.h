@@ -1,0 +1,88 @@
+// Helpers for Windows tests: real windows that record what they are sent, and a message
+// pump that waits for a condition with a deadline instead of sleeping.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <vector>
+
+struct RecordedMessage {
+    UINT msg;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+
+// A top-level (hidden) window whose procedure records every WM_APP+n it receives.
+class RecorderWindow {
+public:
+    RecorderWindow();
+    ~RecorderWindow();
+    HWND hwnd() const { return hwnd_; }
+    const std::vector<RecordedMessage>& messages() const { return messages_; }
+    int CountOf(UINT msg) const;
+    void Clear() { messages_.clear(); }
+
+private:
+    static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
+    HWND hwnd_ = nullptr;
+    std::vector<RecordedMessage> messages_;
+};
+
+// Dispatches messages until `done` holds or `timeoutMs` passes; returns `done()`.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
+// Dispatches messages for `ms` milliseconds (for "nothing arrives" checks).
+void PumpFor(DWORD ms);
+
+inline RecorderWindow::RecorderWindow() {
+    static ATOM atom = [] {
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = &RecorderWindow::Proc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"TessaloomTestRecorder";
+        return RegisterClassW(&wc);
+    }();
+    (void)atom;
+    hwnd_ = CreateWindowExW(0, L"TessaloomTestRecorder", L"recorder", WS_OVERLAPPED, 0, 0, 200,
+                            200, nullptr, nullptr, GetModuleHandleW(nullptr), this);
+}
+
+inline RecorderWindow::~RecorderWindow() {
+    if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+}
+
+inline int RecorderWindow::CountOf(UINT msg) const {
+    int n = 0;
+    for (const auto& m : messages_) n += m.msg == msg;
+    return n;
+}
+
+inline LRESULT CALLBACK RecorderWindow::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_NCCREATE) {
+        auto* cs = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<RecorderWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (self != nullptr && msg >= WM_APP && msg <= 0xBFFF) {
+        self->messages_.push_back({msg, wParam, lParam});
+        return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start >= timeoutMs) return done();
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+    return true;
+}
+
+inline void PumpFor(DWORD ms) {
+    PumpUntil([] { return false; }, ms);
+}
