@@ -2,7 +2,9 @@
 # builds and runs every test layer. Both work as root on a fresh Debian 12 machine.
 SHELL := /bin/bash
 ROOT := $(CURDIR)
-BUILD := $(ROOT)/build
+BUILD ?= $(ROOT)/build
+# Scripts find the build tree (and its private Wine prefix) here.
+export TL_BUILD := $(BUILD)
 JOBS ?= $(shell nproc)
 CMAKE_GEN := -G Ninja
 

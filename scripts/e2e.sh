@@ -3,12 +3,12 @@
 # and saves a screenshot for a person to look at.
 set -uo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
-SHOTS="$ROOT/build/screenshots"
+SHOTS="${TL_BUILD:-$ROOT/build}/screenshots"
 mkdir -p "$SHOTS"
 passed=0; failed=0
 check() { if "$@"; then passed=$((passed+1)); else failed=$((failed+1)); echo "e2e FAILED: $*"; fi; }
 
-TL_WINE_TIMEOUT=120 "$ROOT/scripts/wine-exec.sh" "$ROOT/build/win/app/tessaloom.exe" &
+TL_WINE_TIMEOUT=120 "$ROOT/scripts/wine-exec.sh" "${TL_BUILD:-$ROOT/build}/win/app/tessaloom.exe" &
 app=$!
 wait_window() {
   for _ in $(seq 1 300); do

@@ -3,8 +3,8 @@
 # a virtual display, saves a screenshot to build/screenshots/run.png and exits.
 set -uo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
-EXE="$ROOT/build/win/app/tessaloom.exe"
-SHOTS="$ROOT/build/screenshots"
+EXE="${TL_BUILD:-$ROOT/build}/win/app/tessaloom.exe"
+SHOTS="${TL_BUILD:-$ROOT/build}/screenshots"
 mkdir -p "$SHOTS"
 
 if [ -n "${DISPLAY:-}" ] && [ "${TL_XVFB:-0}" != 1 ]; then

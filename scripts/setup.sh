@@ -4,8 +4,7 @@
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
-BUILD="${BUILD_DIR:-$ROOT/build}"
-DEPS="$BUILD/deps"
+DEPS="$ROOT/build/deps"  # shared by every build tree
 mkdir -p "$DEPS"
 
 PACKAGES=(
