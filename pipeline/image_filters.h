@@ -1,4 +1,6 @@
 // In-place operations on one packed top-down BGR24 frame (row = 3 * width bytes).
+// The public functions pick SIMD code at run time; each gives exactly the bytes of its
+// plain counterpart in namespace reference.
 #pragma once
 #include <cstdint>
 
@@ -10,6 +12,15 @@ void Binary(uint8_t* frame, int width, int height);
 void Invert(uint8_t* frame, int width, int height);
 // Each byte minus the byte one row below, offset by 128 and clamped; the last row is kept.
 void Emboss(uint8_t* frame, int width, int height);
+
+namespace reference {
+// One pixel or byte at a time: the definitions the fast versions are tested against.
+void MirrorHorizontal(uint8_t* frame, int width, int height);
+void Gray(uint8_t* frame, int width, int height);
+void Binary(uint8_t* frame, int width, int height);
+void Invert(uint8_t* frame, int width, int height);
+void Emboss(uint8_t* frame, int width, int height);
+}  // namespace reference
 
 // The six preview switches, in their stored order.
 struct PreviewFlags {

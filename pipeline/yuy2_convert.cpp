@@ -29,7 +29,9 @@ bool ConvertYuy2Frame(const uint8_t* sample, size_t sampleLength, int width, int
                       uint8_t* dst) {
     if (width <= 0 || height <= 0) return true;  // nothing to convert
     const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
-    if (sample == nullptr || dst == nullptr || sampleLength < pixels * 2) return false;
+    // An odd pixel count ends in a half group whose U and V are still read.
+    const size_t needed = (pixels + 1) / 2 * 4;
+    if (sample == nullptr || dst == nullptr || sampleLength < needed) return false;
     BestYuy2Kernel()(sample, dst, pixels);
     return true;
 }

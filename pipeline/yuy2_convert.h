@@ -20,8 +20,8 @@ Yuy2Path BestYuy2Path();
 Yuy2Kernel Yuy2KernelFor(Yuy2Path path);
 const char* Yuy2PathName(Yuy2Path path);
 
-// Converts one width x height frame. A sample shorter than width * height * 2 bytes is
-// refused (returns false, dst untouched): converting part of it would leave a frame that is
-// half new, half stale.
+// Converts one width x height frame. A sample shorter than the kernel reads (width * height
+// * 2 bytes, rounded up to whole groups) is refused (returns false, dst untouched):
+// converting part of it would leave a frame that is half new, half stale.
 bool ConvertYuy2Frame(const uint8_t* sample, size_t sampleLength, int width, int height,
                       uint8_t* dst);
