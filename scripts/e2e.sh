@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
-# End to end: the real tessaloom.exe on the current display; checks its window appears
-# and saves a screenshot for a person to look at.
+# End to end: the real tessaloom.exe in a Wine virtual desktop on the current display.
+# Checks that its window appears and that it closes on request; saves screenshots for a
+# person to look at.
 set -uo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
-SHOTS="${TL_BUILD:-$ROOT/build}/screenshots"
+source "$ROOT/scripts/wine-env.sh"
+EXE="$TL_BUILD/win/app/tessaloom.exe"
+SHOTS="$TL_BUILD/screenshots"
 mkdir -p "$SHOTS"
 passed=0; failed=0
 check() { if "$@"; then passed=$((passed+1)); else failed=$((failed+1)); echo "e2e FAILED: $*"; fi; }
-
-TL_WINE_TIMEOUT=120 "$ROOT/scripts/wine-exec.sh" "${TL_BUILD:-$ROOT/build}/win/app/tessaloom.exe" &
-app=$!
+app_running() { pgrep -f 'app\\tessaloom\.exe' >/dev/null; }
 wait_window() {
   for _ in $(seq 1 300); do
     xdotool search --name "^Tessaloom$" >/dev/null 2>&1 && return 0
@@ -17,13 +18,18 @@ wait_window() {
   done
   return 1
 }
+closes_on_request() {
+  "$ROOT/scripts/wine-exec.sh" taskkill /im tessaloom.exe >/dev/null 2>&1
+  for _ in $(seq 1 100); do app_running || return 0; sleep 0.1; done
+  return 1
+}
+
+TL_WINE_TIMEOUT=180 "$ROOT/scripts/wine-exec.sh" explorer /desktop=Tessaloom,1600x900 "$EXE" &
+desk=$!
 check wait_window
 sleep 2
 import -window root "$SHOTS/e2e-start.png" >/dev/null 2>&1
-wid=$(xdotool search --name "^Tessaloom$" 2>/dev/null | head -1)
-[ -n "$wid" ] && xdotool windowclose "$wid" >/dev/null 2>&1
-exited() { for _ in $(seq 1 100); do kill -0 $app 2>/dev/null || return 0; sleep 0.1; done; return 1; }
-check exited
-kill $app >/dev/null 2>&1; wait $app 2>/dev/null
+check closes_on_request
+kill $desk >/dev/null 2>&1; wait $desk 2>/dev/null
 echo "e2e: $passed passed, $failed failed"
 [ $failed = 0 ]

@@ -27,4 +27,7 @@ fi
 
 "$(dirname "$0")/wine-prefix.sh"
 wineserver -p >/dev/null 2>&1 || true
+# Start Wine's own services now, detached from our output: started by the first test
+# instead, they would inherit its output pipe and keep ctest waiting after the test ends.
+timeout 120 "$WINE" wineboot </dev/null >/dev/null 2>&1 || true
 "$@"
