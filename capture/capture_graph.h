@@ -1,0 +1,74 @@
+// The open camera's capture graph: camera -> Sample Grabber -> Null Renderer, plus a still
+// branch when the camera has a still pin. Main thread only.
+#pragma once
+#include <windows.h>
+#include <dshow.h>
+#include <qedit.h>
+
+#include <string>
+
+#include "capture/camera_properties.h"
+#include "capture/format_map.h"
+
+struct DeviceEntry;
+
+// Notices to the camera view (wParam 0, lParam 0).
+constexpr UINT WM_APP_GRAPH_EVENT = WM_APP + 1;
+constexpr UINT WM_APP_DEVICE_OPENED = WM_APP + 2;
+constexpr UINT WM_APP_DEVICE_CLOSED = WM_APP + 3;
+
+struct CaptureGraph {
+    ICaptureGraphBuilder2* builder;
+    IGraphBuilder* graph;
+    IMediaControl* control;
+    IMediaEventEx* events;
+    IBaseFilter* camera;
+    IMoniker* moniker;
+    IBaseFilter* grabberFilter;
+    ISampleGrabber* grabber;
+    IBaseFilter* renderer;
+    IPin* cameraOut;
+    IPin* grabberIn;
+    IPin* grabberOut;
+    IPin* rendererIn;
+    IPin* stillPin;
+    IBaseFilter* grabberFilter2;
+    ISampleGrabber* grabber2;
+    IBaseFilter* renderer2;
+    IAMCameraControl* cameraControl;
+    IAMVideoProcAmp* procAmp;
+    FormatMap currentYuy2;
+    FormatMap currentMjpg;
+    int currentDeviceIndex;  // position in the device list, -1 when nothing is open
+    std::wstring deviceName;
+};
+
+extern CaptureGraph g_capture;
+extern RequestedFormat g_requestedFormat;
+extern CameraProperties g_cameraProperties;
+
+// Fills the two maps from the camera's capabilities (640 x 480 and larger, plus the
+// interpolated sizes of a 640 x 480 camera).
+void Capture_ListFormats(IBaseFilter* filter, FormatMap& yuy2, FormatMap& mjpg);
+void Capture_EnsureCurrentFormats();
+void Capture_ChooseDefault();
+bool Capture_SetCameraFormat(const RequestedFormat& request);
+// Builds and runs the graph for the open device at the requested format; on failure
+// nothing of the graph is left.
+bool Capture_BuildGraph();
+// Stops and releases the graph, clears the open format and posts WM_APP_DEVICE_CLOSED.
+void Capture_Close();
+// Takes references to the entry's moniker and filter as the open device.
+void Capture_SetOpenDevice(const DeviceEntry& entry);
+
+inline bool Capture_IsOpen() { return g_capture.graph != nullptr; }
+inline bool Capture_FramesFlowing() { return g_capture.grabber != nullptr; }
+
+// Drains the graph's events (WM_APP_GRAPH_EVENT); no event is acted upon.
+void Capture_DrainEvents();
+
+// Camera property operations on the open device.
+void Capture_SetProperty(PropertyIndex index, int32_t value);
+void Capture_SetPropertyAuto(PropertyIndex index, bool on);
+void Capture_SetPowerLine(int choice);
+void Capture_ResetProperties();

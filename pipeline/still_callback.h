@@ -1,0 +1,23 @@
+// The still branch's sample callback: turns each still sample into the still image.
+#pragma once
+#include <windows.h>
+#include <qedit.h>
+
+#include <cstddef>
+#include <cstdint>
+
+class StillCallback final : public ISampleGrabberCB {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** object) override;
+    STDMETHODIMP_(ULONG) AddRef() override { return 1; }
+    STDMETHODIMP_(ULONG) Release() override { return 2; }
+    STDMETHODIMP SampleCB(double, IMediaSample*) override { return E_NOTIMPL; }
+    STDMETHODIMP BufferCB(double sampleTime, BYTE* buffer, LONG length) override;
+};
+
+extern StillCallback g_stillCallback;
+
+// The saver holds the still image while it reads it; a still arriving meanwhile waits
+// instead of freeing the pixels under the reader.
+const uint8_t* Pipeline_LockStillImage(size_t* size);
+void Pipeline_UnlockStillImage();
