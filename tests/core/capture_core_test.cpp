@@ -168,3 +168,30 @@ TEST(FormatMapTest, InterpolatedRequestStreamsAt640x480) {
 }
 
 }  // namespace
+
+#include "capture/open_countdown.h"
+
+namespace {
+
+int TicksUntilOpen(OpenCountdown& c, int limit = 50) {
+    for (int i = 1; i <= limit; ++i)
+        if (c.Tick()) return i;
+    return -1;
+}
+
+TEST(OpenCountdownTest, OpensOnFirstTickAfterStartAndEightTicksAfterArrival) {
+    OpenCountdown c;
+    EXPECT_EQ(TicksUntilOpen(c), -1);  // idle
+    c.Start();
+    EXPECT_EQ(TicksUntilOpen(c), 1);
+    EXPECT_EQ(c.value(), 0);
+    c.Arrival();
+    EXPECT_EQ(TicksUntilOpen(c), 8);
+    // A second arrival in the middle restarts the wait.
+    c.Arrival();
+    for (int i = 0; i < 5; ++i) EXPECT_FALSE(c.Tick());
+    c.Arrival();
+    EXPECT_EQ(TicksUntilOpen(c), 8);
+}
+
+}  // namespace
