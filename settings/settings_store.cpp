@@ -108,31 +108,19 @@ void SetDefaultImageFolder(const wchar_t* documentsFolder) {
 }
 
 // A folder that exists loses its read-only attribute; anything else standing there fails.
-bool EnsureFolder(const std::wstring& folder) {
-    DWORD attributes = GetFileAttributesW(folder.c_str());
+bool EnsureFolder(const wchar_t* folder) {
+    DWORD attributes = GetFileAttributesW(folder);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-        if (CreateDirectoryW(folder.c_str(), nullptr)) return true;
-        attributes = GetFileAttributesW(folder.c_str());  // someone may have been faster
+        if (CreateDirectoryW(folder, nullptr)) return true;
+        attributes = GetFileAttributesW(folder);  // someone may have been faster
     }
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
         return false;
     }
     if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-        SetFileAttributesW(folder.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+        SetFileAttributesW(folder, attributes & ~FILE_ATTRIBUTE_READONLY);
     }
     return true;
-}
-
-// The backslash before the first folder to check: the drive's, or for a UNC path the one
-// before the share.
-size_t RootEnd(const std::wstring& path) {
-    size_t end = path.find(L'\\');
-    if (path.compare(0, 2, L"\\\\") == 0) {
-        for (int skip = 0; skip < 2 && end != std::wstring::npos; ++skip) {
-            end = path.find(L'\\', end + 1);
-        }
-    }
-    return end;
 }
 
 }  // namespace
@@ -167,15 +155,11 @@ void SaveSettings(const wchar_t* keyPath) {
 }
 
 bool EnsureFolderPath(const wchar_t* path) {
-    std::wstring folder(path);
-    // A path cut to fit would name some other folder.
-    if (folder.size() >= MAX_PATH || folder.find(L'\\') == std::wstring::npos) return false;
-    if (folder.back() != L'\\') folder += L'\\';
+    const auto folders = FoldersAlongPath(AsUtf16(path), MAX_PATH - 1);
+    if (!folders) return false;
     bool allExist = true;
-    size_t end = RootEnd(folder);
-    if (end == std::wstring::npos) return false;
-    while ((end = folder.find(L'\\', end + 1)) != std::wstring::npos) {
-        allExist = EnsureFolder(folder.substr(0, end)) && allExist;
+    for (const std::u16string& folder : *folders) {
+        allExist = EnsureFolder(AsWide(folder.c_str())) && allExist;
     }
     return allExist;
 }

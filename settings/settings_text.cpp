@@ -173,3 +173,18 @@ std::u16string SubfolderPath(std::u16string_view folder, std::u16string_view nam
     path += name;
     return path;
 }
+
+std::optional<std::vector<std::u16string>> FoldersAlongPath(std::u16string_view path,
+                                                            size_t maxChars) {
+    if (path.size() > maxChars) return std::nullopt;
+    size_t end = path.find(u'\\');
+    if (end == std::u16string_view::npos) return std::nullopt;
+    // "\\server\share": the share is the first folder that can be looked at.
+    if (path.substr(0, 2) == u"\\\\") end = path.find(u'\\', 2);
+    std::vector<std::u16string> folders;
+    while (end != std::u16string_view::npos && end + 1 < path.size()) {
+        end = path.find(u'\\', end + 1);
+        folders.emplace_back(path.substr(0, end));
+    }
+    return folders;
+}

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,3 +58,8 @@ constexpr char16_t kDefaultImageFolderName[] = u"Tessaloom Files";
 constexpr char16_t kThumbnailsFolderName[] = u"Thumbnails";
 // "folder\name", with one backslash between them.
 std::u16string SubfolderPath(std::u16string_view folder, std::u16string_view name);
+// The folders along `path`, outermost first, from the first one below the drive (or below
+// the server of a UNC path) to the last. Nullopt for a path without a backslash, and for
+// one longer than `maxChars`, which cut to fit would name another folder.
+std::optional<std::vector<std::u16string>> FoldersAlongPath(std::u16string_view path,
+                                                            size_t maxChars);

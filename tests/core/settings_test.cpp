@@ -398,4 +398,24 @@ TEST(SettingsPaths, SubfolderJoinsWithOneBackslash) {
     EXPECT_EQ(SubfolderPath(u"D:\\", kThumbnailsFolderName), u"D:\\Thumbnails");
 }
 
+TEST(SettingsPaths, FoldersAlongAPathStartBelowTheRoot) {
+    using Folders = std::vector<std::u16string>;
+    struct Case {
+        std::u16string path;
+        std::optional<Folders> folders;
+    } cases[] = {
+        {u"C:\\a\\b", Folders{u"C:\\a", u"C:\\a\\b"}},
+        {u"C:\\a\\b\\", Folders{u"C:\\a", u"C:\\a\\b"}},
+        {u"C:\\", Folders{}},
+        {u"\\\\server\\share\\photos", Folders{u"\\\\server\\share", u"\\\\server\\share\\photos"}},
+        {u"no backslash", std::nullopt},
+        {u"", std::nullopt},
+        {u"C:\\" + std::u16string(256, u'x'), Folders{u"C:\\" + std::u16string(256, u'x')}},
+        {u"C:\\" + std::u16string(257, u'x'), std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FoldersAlongPath(c.path, kPathChars - 1), c.folders) << Narrow(c.path);
+    }
+}
+
 }  // namespace
