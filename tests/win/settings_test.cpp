@@ -69,8 +69,9 @@ class SettingsStoreTest : public testing::Test {
 protected:
     void SetUp() override {
         const std::string test = testing::UnitTest::GetInstance()->current_test_info()->name();
-        keyPath_ = L"Software\\Tessaloom Test\\" + std::wstring(test.begin(), test.end());
-        RegDeleteTreeW(HKEY_CURRENT_USER, keyPath_.c_str());
+        testKey_ = L"Software\\Tessaloom Test\\" + std::wstring(test.begin(), test.end());
+        keyPath_ = testKey_;
+        RegDeleteTreeW(HKEY_CURRENT_USER, testKey_.c_str());
         wchar_t temp[MAX_PATH];
         ASSERT_NE(GetTempPathW(MAX_PATH, temp), 0u);
         documents_ = temp + std::wstring(L"tessaloom-settings-") + std::to_wstring(GetCurrentProcessId());
@@ -79,7 +80,7 @@ protected:
         defaultFolder_ = documents_ + L"\\Tessaloom Files";
     }
     void TearDown() override {
-        RegDeleteTreeW(HKEY_CURRENT_USER, keyPath_.c_str());
+        RegDeleteTreeW(HKEY_CURRENT_USER, testKey_.c_str());
         RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Tessaloom Test");  // once empty
         DeleteFolderTree(documents_);
         ReplaceLatestFiles({});
@@ -120,6 +121,7 @@ protected:
         return value;
     }
 
+    std::wstring testKey_;  // removed with everything below it after each test
     std::wstring keyPath_;
     std::wstring documents_;
     std::wstring defaultFolder_;
@@ -161,58 +163,47 @@ TEST_F(SettingsStoreTest, FirstStartGivesFirstStartValuesAndCreatesTheImageFolde
     EXPECT_FALSE(Exists(defaultFolder_ + L"\\Thumbnails"));  // made by saving only
 }
 
-TEST_F(SettingsStoreTest, SaveWritesEveryValueInItsStoredFormAndTheThumbnailsFolder) {
+TEST_F(SettingsStoreTest, SavedValuesHaveTheirStoredFormsAndLoadBackUnchanged) {
     Load();
     const std::wstring imgDir = documents_ + L"\\missing\\levels\\Pictures";
     CopyToField(AsUtf16(imgDir.c_str()), g_settings.imgDir);
-    g_settings.language = 2;
+    g_settings.language = kLanguageChinese;
     g_settings.mjpg = 1;
     g_settings.width = 1600;
     g_settings.height = 1200;
     g_settings.interpolated = 1;
-    g_settings.gridColor = 0x800000;
+    g_settings.gridColor = 0xFFFF00;
     g_settings.lineColor = 0xFF00FF;
     g_settings.lineWidth = 2;
     g_settings.textColor = 0x008080;
-    g_settings.textSize = 18;
+    g_settings.textSize = 8;
     g_settings.jpgPng = 1;
-    g_settings.maxRecordTime = -5;  // saving does not validate
-    g_calibrations.slots[0] = Calibration(u"Stage", 500, 2.5f);
-    ReplaceLatestFiles({u"C:\\old.jpg", u"C:\\new.png"});
+    g_settings.maxRecordTime = 28800;
+    // Ten long names: far more than the 511 characters the text once had room for.
+    for (int i = 0; i < kCalibrationSlots; ++i) {
+        const std::u16string name(kCalibrationNameChars - 1, static_cast<char16_t>(u'A' + i));
+        g_calibrations.slots[i] = Calibration(name, 1000 + i, 0.1f * (i + 1));
+    }
+    std::vector<std::u16string> files;
+    for (char16_t c = u'a'; c < u'a' + 12; ++c) files.push_back(u"C:\\Pictures\\" + std::u16string(1, c));
+    ReplaceLatestFiles(files);
     Save();
 
-    struct Expected {
-        const wchar_t* name;
-        DWORD value;
-    } numbers[] = {
-        {L"Language", 2},        {L"mjpg", 1},           {L"width", 1600},
-        {L"height", 1200},       {L"interpolated", 1},   {L"GridColor", 0x800000},
-        {L"LineColor", 0xFF00FF}, {L"LineWidth", 2},     {L"TextColor", 0x008080},
-        {L"TextSize", 18},       {L"jpgPng", 1},         {L"MaxRecordTime", 0xFFFFFFFB},
-    };
-    for (const Expected& e : numbers) {
-        const RawValue raw = ReadRaw(e.name);
-        EXPECT_EQ(raw.type, static_cast<DWORD>(REG_DWORD));
-        ASSERT_EQ(raw.bytes.size(), 4u);
-        DWORD value;
-        memcpy(&value, raw.bytes.data(), 4);
-        EXPECT_EQ(value, e.value);
-    }
-    std::u16string calibrations = u"Stage,0,500,1075838976,31457920,20240315;";
-    for (int i = 1; i < kCalibrationSlots; ++i) calibrations += u",0,0,0,0,0;";
-    const struct {
-        const wchar_t* name;
-        std::u16string text;
-    } texts[] = {
-        {L"ImgDir", AsUtf16(imgDir.c_str())},
-        {L"Calibrations", calibrations},
-        {L"LatestFiles", u"C:\\new.png;C:\\old.jpg;"},
-    };
-    for (const auto& e : texts) {
-        const RawValue raw = ReadRaw(e.name);
-        EXPECT_EQ(raw.type, static_cast<DWORD>(REG_SZ));
-        ASSERT_EQ(raw.bytes.size(), e.text.size() * 2 + 2);
-        EXPECT_EQ(0, memcmp(raw.bytes.data(), e.text.c_str(), raw.bytes.size()));
+    const StoredValues saved = StoredValuesFromSettings(g_settings);
+    ASSERT_GT(saved.calibrations->size(), 511u);
+    for (const StoredValueSlot& slot : kStoredValueSlots) {
+        SCOPED_TRACE(Narrow(slot.name));
+        const RawValue raw = ReadRaw(AsWide(slot.name));
+        if (slot.number != nullptr) {
+            EXPECT_EQ(raw.type, static_cast<DWORD>(REG_DWORD));
+            ASSERT_EQ(raw.bytes.size(), sizeof(DWORD));
+            EXPECT_EQ(0, memcmp(raw.bytes.data(), &*(saved.*slot.number), sizeof(DWORD)));
+        } else {
+            const std::u16string& text = *(saved.*slot.text);
+            EXPECT_EQ(raw.type, static_cast<DWORD>(REG_SZ));
+            ASSERT_EQ(raw.bytes.size(), text.size() * 2 + 2);  // with the terminator
+            EXPECT_EQ(0, memcmp(raw.bytes.data(), text.c_str(), raw.bytes.size()));
+        }
     }
     HKEY key = OpenKey();
     DWORD subKeys = 0, values = 0;
@@ -220,36 +211,15 @@ TEST_F(SettingsStoreTest, SaveWritesEveryValueInItsStoredFormAndTheThumbnailsFol
                      nullptr, nullptr, nullptr);
     RegCloseKey(key);
     EXPECT_EQ(subKeys, 0u);
-    EXPECT_EQ(values, 15u);
+    EXPECT_EQ(values, static_cast<DWORD>(kStoredValueCount));
     EXPECT_TRUE(IsFolder(imgDir + L"\\Thumbnails"));
-}
 
-TEST_F(SettingsStoreTest, SavedSettingsLoadBackUnchanged) {
-    Load();
-    g_settings.language = 1;
-    g_settings.width = 640;
-    g_settings.height = 480;
-    g_settings.gridColor = 0xFFFF00;
-    g_settings.textSize = 8;
-    g_settings.maxRecordTime = 28800;
-    // Ten long names: well over the 511 characters the text once had room for.
-    for (int i = 0; i < kCalibrationSlots; ++i) {
-        const std::u16string name(kCalibrationNameChars - 1, static_cast<char16_t>(u'A' + i));
-        g_calibrations.slots[i] = Calibration(name, 1000 + i, 0.1f * (i + 1));
-    }
-    std::vector<std::u16string> files;
-    for (int i = 0; i < 12; ++i) files.push_back(u"C:\\Pictures\\" + std::u16string(1, u'a' + i) + u".jpg");
-    ReplaceLatestFiles(files);
-    Save();
-    EXPECT_GT(ReadRaw(L"Calibrations").bytes.size(), 2u * 511);
-
-    const StoredValues saved = StoredValuesFromSettings(g_settings);
     const CalibrationTable savedTable = g_calibrations;
     g_settings = AppSettings{};
     ParseCalibrations(u"", g_calibrations);
     ReplaceLatestFiles({});
+    SelectLanguageTexts(kLanguageEnglish);
     Load();
-
     const StoredValues loaded = StoredValuesFromSettings(g_settings);
     for (const StoredValueSlot& slot : kStoredValueSlots) {
         if (slot.number != nullptr) {
@@ -258,7 +228,7 @@ TEST_F(SettingsStoreTest, SavedSettingsLoadBackUnchanged) {
             EXPECT_EQ(loaded.*slot.text, saved.*slot.text) << Narrow(slot.name);
         }
     }
-    EXPECT_NE(GetText("device"), u"Device");  // Chinese
+    EXPECT_NE(GetText("device"), u"Device");
     for (int i = 0; i < kCalibrationSlots; ++i) {
         EXPECT_EQ(FieldText(g_calibrations.slots[i].name), FieldText(savedTable.slots[i].name));
         EXPECT_EQ(g_calibrations.slots[i].realLength, savedTable.slots[i].realLength);
