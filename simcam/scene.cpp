@@ -131,6 +131,8 @@ struct Cell {
     Blob body, nucleus;
     float cyto[3], nuc[3];
     float membrane;                     // extra stain along the outline, times cyto
+    float softness;                     // >1: lies a little out of the focal plane
+    float foldAngle, foldOffset, foldBend, fold;  // a crease across flat cells
     float nucleolusU, nucleolusV, nucleolusR;
     uint32_t seed;
 };
@@ -201,7 +203,12 @@ Specimen BuildSpecimen() {
         const double dens = big ? rng.Range(0.45, 0.9) : rng.Range(0.8, 1.15);
         const double cyto[3] = {pink ? 0.20 : 0.26, pink ? 0.50 : 0.46, pink ? 0.07 : 0.20};
         for (int c = 0; c < 3; ++c) cell.cyto[c] = static_cast<float>(cyto[c] * dens);
-        cell.membrane = static_cast<float>(rng.Range(1.1, 1.9));
+        cell.membrane = static_cast<float>(rng.Range(0.7, 1.5));
+        cell.softness = static_cast<float>(rng.Uniform() < 0.35 ? rng.Range(2.0, 4.5) : rng.Range(1.0, 1.4));
+        cell.foldAngle = static_cast<float>(rng.Range(0.0, kPi));
+        cell.foldOffset = static_cast<float>(rng.Range(-0.5, 0.5));
+        cell.foldBend = static_cast<float>(rng.Range(-0.8, 0.8));
+        cell.fold = big && rng.Uniform() < 0.45 ? static_cast<float>(rng.Range(0.25, 0.5)) : 0.0f;
 
         // The nucleus sits off centre; big flat cells have a small one.
         const double nr = r * (big ? rng.Range(0.15, 0.22) : rng.Range(0.48, 0.62));
@@ -214,7 +221,7 @@ Specimen BuildSpecimen() {
         const double nOff = nr * rng.Range(0.0, 0.4), nDir = rng.Range(0.0, 2 * kPi);
         cell.nucleolusU = static_cast<float>(nx + nOff * std::cos(nDir));
         cell.nucleolusV = static_cast<float>(ny + nOff * std::sin(nDir));
-        cell.nucleolusR = static_cast<float>(nr * rng.Range(0.12, 0.2));
+        cell.nucleolusR = static_cast<float>(nr * rng.Range(0.16, 0.26));
         s.cells.push_back(cell);
     }
 
@@ -246,13 +253,15 @@ Specimen BuildSpecimen() {
         s.fibres.push_back(std::move(fibre));
     }
 
-    for (int i = 0; i < 34; ++i) {
+    while (s.specks.size() < 34) {
         Speck sp;
         sp.u = static_cast<float>(rng.Range(-0.56, 0.56));
         sp.v = static_cast<float>(rng.Range(-0.5, 0.5));
-        sp.ring = i < 4;
+        sp.ring = s.specks.size() < 4;
         sp.radius = static_cast<float>(sp.ring ? rng.Range(0.012, 0.022) : rng.Range(0.0012, 0.0045));
         sp.od = static_cast<float>(sp.ring ? rng.Range(0.05, 0.08) : rng.Range(0.15, 0.7));
+        const double reach = 2.5 * sp.radius;
+        if (sp.v + reach > rulerTop && sp.v - reach < rulerBottom) continue;
         s.specks.push_back(sp);
     }
     return s;
@@ -339,6 +348,7 @@ struct SceneRenderer::Cache {
     std::vector<uint8_t> adjusted;  // canvas at adjustedSharpness
     int adjustedSharpness = -1;
     std::vector<uint8_t> noiseBytes;
+    std::vector<int16_t> gained, luma;  // one row, for the saturation path
 
     Cache(int w, int h);
     const uint8_t* Source(int sharpness);
@@ -355,12 +365,14 @@ SceneRenderer::Cache::Cache(int w, int h) : width(w), height(h) {
     BuildCanvas();
     BuildLight();
     noiseBytes.resize((static_cast<size_t>(w) * 3 + 7) / 8 * 8);
+    gained.resize(static_cast<size_t>(w) * 3);
+    luma.resize(static_cast<size_t>(w) * 3);
 }
 
 void SceneRenderer::Cache::BuildLight() {
     light.resize(static_cast<size_t>(width) * height * 3);
     // Warm-white lamp; a round field that falls off gently, more steeply near the corners.
-    const float peak[3] = {206.0f, 229.0f, 244.0f};
+    const float peak[3] = {212.0f, 231.0f, 242.0f};
     const float cx = width * 0.5f, cy = height * 0.5f;
     const float halfDiagonal = std::sqrt(cx * cx + cy * cy);
     for (int y = 0; y < height; ++y) {
@@ -484,10 +496,13 @@ void SceneRenderer::Cache::BuildCanvas() {
 
         for (const Cell& cell : specimen.cells) {
             const Span sp = spanOf(cell.body.cx, cell.body.cy, cell.body.reach);
-            const float aa = 1.3f * px / cell.body.meanRadius;
-            const float aaN = 1.2f * px / cell.nucleus.meanRadius;
+            const float aa = 1.3f * cell.softness * px / cell.body.meanRadius;
+            const float aaN = 1.2f * cell.softness * px / cell.nucleus.meanRadius;
             const float ringW = std::max(0.035f, 1.1f * aa);
+            const float detail = 1.0f / cell.softness;  // defocus washes texture out
             const float nr2 = Sq(cell.nucleolusR);
+            const float foldC = std::cos(cell.foldAngle), foldS = std::sin(cell.foldAngle);
+            const float invR = 1.0f / cell.body.meanRadius;
             for (int j = sp.y0; j < sp.y1; ++j) {
                 const float v = sceneV(j);
                 float* o = &od[static_cast<size_t>(j - stripY0) * cw * 3];
@@ -498,9 +513,19 @@ void SceneRenderer::Cache::BuildCanvas() {
                     const float cov = Clamp01((1.0f - d) / aa + 0.5f);
                     const float mottle = ValueNoise(u * 70.0f, v * 70.0f, cell.seed);
                     const float grain = ValueNoise(u * 420.0f, v * 420.0f, cell.seed + 1);
-                    float dens = cov * (0.55f + 0.5f * mottle + 0.4f * (grain - 0.5f)) *
+                    const float speckle = ValueNoise(u * 900.0f, v * 900.0f, cell.seed + 4);
+                    float dens = cov * (0.55f + 0.5f * mottle + detail * (0.4f * (grain - 0.5f) +
+                                        0.9f * Clamp01((speckle - 0.78f) * 6.0f))) *
                                  (0.8f + 0.35f * d * d);
-                    dens += cell.membrane * std::exp(-Sq((d - 0.975f) / ringW));
+                    dens += cell.membrane * std::exp(-Sq((d - 0.975f) / ringW)) * std::min(1.0f, 1.5f * detail);
+                    if (cell.fold > 0.0f) {
+                        // Distance to a gently bent line across the cell, in cell radii.
+                        const float pu = (u - cell.body.cx) * invR, pv = (v - cell.body.cy) * invR;
+                        const float along = pu * foldC + pv * foldS, across = pv * foldC - pu * foldS;
+                        const float off = across - cell.foldOffset - cell.foldBend * along * along;
+                        dens += cov * cell.fold * std::exp(-Sq(off / (0.035f + 0.02f * cell.softness))) *
+                                Clamp01(1.2f - d);
+                    }
                     float nucDens = 0.0f;
                     const float dn = cell.nucleus.Distance(u, v);
                     if (dn < 1.0f + aaN) {
@@ -509,8 +534,9 @@ void SceneRenderer::Cache::BuildCanvas() {
                         const float clumps = ValueNoise(u * 220.0f, v * 220.0f, cell.seed + 3);
                         const float rim = 0.45f * std::exp(-Sq((dn - 0.92f) / 0.1f));
                         const float nucleolus =
-                            1.1f * std::exp(-(Sq(u - cell.nucleolusU) + Sq(v - cell.nucleolusV)) / nr2);
-                        nucDens = covN * (0.45f + 0.55f * chromatin + 0.45f * clumps + rim + nucleolus);
+                            0.6f * std::exp(-(Sq(u - cell.nucleolusU) + Sq(v - cell.nucleolusV)) / nr2);
+                        nucDens = covN * (0.7f + detail * (0.55f * (chromatin - 0.5f) +
+                                                          0.45f * (clumps - 0.5f) + rim + nucleolus));
                     }
                     for (int c = 0; c < 3; ++c)
                         o[i * 3 + c] += cell.cyto[c] * dens + cell.nuc[c] * nucDens;
@@ -677,19 +703,15 @@ bool SceneRenderer::Render(int width, int height, uint32_t frame, const SceneCon
     uint8_t* noise = cache.noiseBytes.data();
 
     const bool neutral = brightness == 0 && contrast == 32 && saturation == 64 && gain == 0;
-    // Gain and tone as tables: sensor gain clips first, then contrast around 128 and
-    // brightness. Indexes run from -8 (signal plus the most negative noise) to 263.
-    constexpr int kBias = 8;
-    uint8_t toneOf[256], gained[256 + 2 * kBias], fused[256 + 2 * kBias];
-    if (!neutral) {
-        for (int y = 0; y < 256; ++y)
-            toneOf[y] = Clamp255(static_cast<int>(
-                std::lround(128.0 + (y - 128) * (contrast / 32.0) + brightness)));
-        for (int i = 0; i < 256 + 2 * kBias; ++i) {
-            gained[i] = Clamp255(static_cast<int>(std::lround((i - kBias) * (1.0 + gain / 100.0))));
-            fused[i] = toneOf[gained[i]];
-        }
-    }
+    // Sensor gain (1x..2x in 1/128 steps, clipping), then saturation around each pixel's
+    // luma, contrast around 128 and brightness. Flat loops over the row's bytes in 16-bit
+    // ranges so the compiler can vectorise them.
+    const int16_t gainStep = static_cast<int16_t>(std::lround(gain * 1.28));
+    const int16_t satScale = static_cast<int16_t>(saturation);
+    const int16_t contrastScale = static_cast<int16_t>(contrast);
+    const int16_t level = static_cast<int16_t>(128 + brightness);
+    int16_t* gainedRow = cache.gained.data();
+    int16_t* lumaRow = cache.luma.data();
 
     for (int y = 0; y < height; ++y) {
         const uint8_t* src =
@@ -709,24 +731,34 @@ bool SceneRenderer::Render(int width, int height, uint32_t frame, const SceneCon
                 const int v = ((src[i] * (lit[i] + 1)) >> 8) + e;
                 out[i] = static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
             }
-        } else if (saturation == 64) {
-            for (int i = 0; i < n; ++i) {
-                const int r = noise[i];
-                const int e = (r & 3) + ((r >> 2) & 3) + ((r >> 4) & 3) + (r >> 6) - 6;
-                out[i] = fused[((src[i] * (lit[i] + 1)) >> 8) + e + kBias];
-            }
-        } else {
+            continue;
+        }
+        for (int i = 0; i < n; ++i) {
+            const int r = noise[i];
+            const int e = (r & 3) + ((r >> 2) & 3) + ((r >> 4) & 3) + (r >> 6) - 6;
+            int16_t x = static_cast<int16_t>(((src[i] * (lit[i] + 1)) >> 8) + e);
+            x = x < 0 ? 0 : (x > 255 ? 255 : x);  // gain >= 1 clips these anyway
+            const int16_t g = static_cast<int16_t>(x + (static_cast<int16_t>(x * gainStep + 64) >> 7));
+            gainedRow[i] = g > 255 ? 255 : g;
+        }
+        if (saturation != 64) {
             for (int i = 0; i < n; i += 3) {
-                int c[3];
-                for (int k = 0; k < 3; ++k) {
-                    const int r = noise[i + k];
-                    const int e = (r & 3) + ((r >> 2) & 3) + ((r >> 4) & 3) + (r >> 6) - 6;
-                    c[k] = gained[((src[i + k] * (lit[i + k] + 1)) >> 8) + e + kBias];
-                }
-                const int luma = (29 * c[0] + 150 * c[1] + 77 * c[2] + 128) >> 8;
-                for (int k = 0; k < 3; ++k)
-                    out[i + k] = toneOf[Clamp255(luma + (c[k] - luma) * saturation / 64)];
+                const int16_t l = static_cast<int16_t>(
+                    (29 * gainedRow[i] + 150 * gainedRow[i + 1] + 77 * gainedRow[i + 2] + 128) >> 8);
+                lumaRow[i] = lumaRow[i + 1] = lumaRow[i + 2] = l;
             }
+            for (int i = 0; i < n; ++i) {
+                const int16_t chroma = static_cast<int16_t>(gainedRow[i] - lumaRow[i]);
+                const int16_t c = static_cast<int16_t>(
+                    lumaRow[i] + (static_cast<int16_t>(chroma * satScale + 32) >> 6));
+                gainedRow[i] = c < 0 ? 0 : (c > 255 ? 255 : c);
+            }
+        }
+        for (int i = 0; i < n; ++i) {
+            const int16_t d = static_cast<int16_t>(gainedRow[i] - 128);
+            const int16_t v = static_cast<int16_t>(
+                (static_cast<int16_t>(d * contrastScale + 16) >> 5) + level);
+            out[i] = static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
         }
     }
     return true;
