@@ -378,11 +378,11 @@ void SceneRenderer::Cache::BuildLight() {
     for (int y = 0; y < height; ++y) {
         uint8_t* out = light.data() + static_cast<size_t>(y) * width * 3;
         for (int x = 0; x < width; ++x) {
-            const float r = std::hypot(x + 0.5f - cx, y + 0.5f - cy) / halfDiagonal;
+            const float r = std::sqrt(Sq(x + 0.5f - cx) + Sq(y + 0.5f - cy)) / halfDiagonal;
             const float t = Clamp01((r - 0.7f) / 0.34f);
             const float fall = (1.0f - 0.2f * r * r) * (1.0f - 0.36f * t * t * (3.0f - 2.0f * t));
             for (int c = 0; c < 3; ++c)
-                out[x * 3 + c] = static_cast<uint8_t>(std::lround(peak[c] * fall));
+                out[x * 3 + c] = static_cast<uint8_t>(peak[c] * fall + 0.5f);
         }
     }
 }
@@ -405,7 +405,7 @@ void SceneRenderer::Cache::BuildCanvas() {
     const int stripRows = 32;
     std::vector<float> od(static_cast<size_t>(stripRows) * cw * 3);
     std::vector<float> cover(static_cast<size_t>(stripRows) * cw);
-    std::vector<float> fibreDist(static_cast<size_t>(stripRows) * cw);
+    std::vector<float> fibreDist(static_cast<size_t>(stripRows) * cw, 1e9f);  // kept at "far"
 
     // Pixel rectangle [x0, x1) x [y0, y1) of a scene disc, clipped to the strip.
     struct Span {
@@ -555,9 +555,6 @@ void SceneRenderer::Cache::BuildCanvas() {
                 const int y0 = std::max(stripY0, static_cast<int>(std::floor(std::min(ay, by) - reachPx)));
                 const int y1 = std::min(stripY1, static_cast<int>(std::ceil(std::max(ay, by) + reachPx)) + 1);
                 if (x0 >= x1 || y0 >= y1) continue;
-                if (bx0 >= bx1) {
-                    for (size_t i = 0; i < fibreDist.size(); ++i) fibreDist[i] = 1e9f;
-                }
                 bx0 = std::min(bx0, x0);
                 bx1 = std::max(bx1, x1);
                 by0 = std::min(by0, y0);
@@ -590,6 +587,8 @@ void SceneRenderer::Cache::BuildCanvas() {
                     for (int c = 0; c < 3; ++c) o[i * 3 + c] += f.od[c] * dens;
                 }
             }
+            for (int j = by0; j < by1; ++j)
+                std::fill_n(&fibreDist[static_cast<size_t>(j - stripY0) * cw + bx0], bx1 - bx0, 1e9f);
         }
 
         for (const Speck& sp : specimen.specks) {
@@ -641,7 +640,8 @@ void SceneRenderer::Cache::BuildCanvas() {
                 const float chrome = 1.0f - 0.93f * cv[i];
                 for (int c = 0; c < 3; ++c) {
                     const int k = std::min(kOdTable - 1, std::max(0, static_cast<int>(o[i * 3 + c] * kOdSteps + 0.5f)));
-                    out[i * 3 + c] = static_cast<uint8_t>(std::lround(expTable[k] * chrome));
+                    out[i * 3 + c] = cv[i] > 0.0f ? static_cast<uint8_t>(expTable[k] * chrome + 0.5f)
+                                                  : expTable[k];
                 }
             }
         }
@@ -790,19 +790,52 @@ MicrometerPlacement PlaceMicrometer(int width, int height, uint32_t frame) {
 }
 
 namespace {
-std::atomic_flag g_sharedBusy = ATOMIC_FLAG_INIT;
+
+// RenderSceneBgr's renderers: two, so a streaming pin and a still pin at another size each
+// keep their cached specimen instead of rebuilding it on every switch.
+struct SharedRenderer {
+    std::atomic_flag busy = ATOMIC_FLAG_INIT;
+    std::atomic<int> width{0}, height{0};
+    std::atomic<uint32_t> lastUse{0};
+    SceneRenderer renderer;
+};
+constexpr int kSharedRenderers = 2;
+
+SharedRenderer* TakeSharedRenderer(int width, int height) {
+    static SharedRenderer shared[kSharedRenderers];
+    for (SharedRenderer& r : shared) {
+        if (r.width.load() == width && r.height.load() == height &&
+            !r.busy.test_and_set(std::memory_order_acquire))
+            return &r;
+    }
+    // Otherwise the free one used longest ago.
+    SharedRenderer* order[kSharedRenderers];
+    for (int i = 0; i < kSharedRenderers; ++i) order[i] = &shared[i];
+    std::sort(order, order + kSharedRenderers, [](const SharedRenderer* a, const SharedRenderer* b) {
+        return a->lastUse.load() < b->lastUse.load();
+    });
+    for (SharedRenderer* r : order) {
+        if (!r->busy.test_and_set(std::memory_order_acquire)) return r;
+    }
+    return nullptr;
 }
+
+}  // namespace
 
 void RenderSceneBgr(int width, int height, uint32_t frame, const SceneControls& controls,
                     uint8_t* bgr) {
-    static SceneRenderer shared;
-    if (g_sharedBusy.test_and_set(std::memory_order_acquire)) {
+    static std::atomic<uint32_t> clock{0};
+    SharedRenderer* shared = TakeSharedRenderer(width, height);
+    if (!shared) {
         SceneRenderer own;
         own.Render(width, height, frame, controls, bgr);
         return;
     }
-    shared.Render(width, height, frame, controls, bgr);
-    g_sharedBusy.clear(std::memory_order_release);
+    const bool cached = shared->renderer.Render(width, height, frame, controls, bgr);
+    shared->width.store(cached ? width : 0);
+    shared->height.store(cached ? height : 0);
+    shared->lastUse.store(++clock);
+    shared->busy.clear(std::memory_order_release);
 }
 
 void BgrToYuy2(const uint8_t* bgr, int width, int height, uint8_t* yuy2) {
