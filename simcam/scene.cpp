@@ -130,8 +130,8 @@ Blob MakeBlob(Rng& rng, double cx, double cy, double a, double b, double wobble)
 struct Cell {
     Blob body, nucleus;
     float cyto[3], nuc[3];
-    float membrane;                     // extra stain along the outline, times cyto
-    float softness;                     // >1: lies a little out of the focal plane
+    float membrane;                               // extra stain along the outline, times cyto
+    float softness;                               // >1: lies a little out of the focal plane
     float foldAngle, foldOffset, foldBend, fold;  // a crease across flat cells
     float nucleolusU, nucleolusV, nucleolusR;
     uint32_t seed;
@@ -204,7 +204,8 @@ Specimen BuildSpecimen() {
         const double cyto[3] = {pink ? 0.20 : 0.26, pink ? 0.50 : 0.46, pink ? 0.07 : 0.20};
         for (int c = 0; c < 3; ++c) cell.cyto[c] = static_cast<float>(cyto[c] * dens);
         cell.membrane = static_cast<float>(rng.Range(0.7, 1.5));
-        cell.softness = static_cast<float>(rng.Uniform() < 0.35 ? rng.Range(2.0, 4.5) : rng.Range(1.0, 1.4));
+        cell.softness =
+            static_cast<float>(rng.Uniform() < 0.35 ? rng.Range(2.0, 4.5) : rng.Range(1.0, 1.4));
         cell.foldAngle = static_cast<float>(rng.Range(0.0, kPi));
         cell.foldOffset = static_cast<float>(rng.Range(-0.5, 0.5));
         cell.foldBend = static_cast<float>(rng.Range(-0.8, 0.8));
@@ -231,7 +232,9 @@ Specimen BuildSpecimen() {
         double halfWidth;
         double od[3];
     } fibres[] = {
-        {{{-0.62, -0.30}, {-0.20, -0.05}, {0.10, -0.42}, {0.62, -0.18}}, 0.0016, {0.28, 0.42, 0.16}},
+        {{{-0.62, -0.30}, {-0.20, -0.05}, {0.10, -0.42}, {0.62, -0.18}},
+         0.0016,
+         {0.28, 0.42, 0.16}},
         {{{-0.35, 0.55}, {-0.28, 0.25}, {0.05, 0.02}, {0.30, -0.55}}, 0.0011, {0.40, 0.55, 0.33}},
         {{{0.62, 0.42}, {0.35, 0.30}, {0.30, 0.02}, {0.05, -0.08}}, 0.0023, {0.16, 0.26, 0.10}},
     };
@@ -242,10 +245,10 @@ Specimen BuildSpecimen() {
         for (int i = 0; i <= n; ++i) {
             const double t = static_cast<double>(i) / n, m = 1 - t;
             const double b0 = m * m * m, b1 = 3 * m * m * t, b2 = 3 * m * t * t, b3 = t * t * t;
-            fibre.u.push_back(static_cast<float>(b0 * f.p[0][0] + b1 * f.p[1][0] +
-                                                 b2 * f.p[2][0] + b3 * f.p[3][0]));
-            fibre.v.push_back(static_cast<float>(b0 * f.p[0][1] + b1 * f.p[1][1] +
-                                                 b2 * f.p[2][1] + b3 * f.p[3][1]));
+            fibre.u.push_back(static_cast<float>(b0 * f.p[0][0] + b1 * f.p[1][0] + b2 * f.p[2][0] +
+                                                 b3 * f.p[3][0]));
+            fibre.v.push_back(static_cast<float>(b0 * f.p[0][1] + b1 * f.p[1][1] + b2 * f.p[2][1] +
+                                                 b3 * f.p[3][1]));
         }
         fibre.halfWidth = static_cast<float>(f.halfWidth);
         for (int c = 0; c < 3; ++c) fibre.od[c] = static_cast<float>(f.od[c]);
@@ -258,7 +261,8 @@ Specimen BuildSpecimen() {
         sp.u = static_cast<float>(rng.Range(-0.56, 0.56));
         sp.v = static_cast<float>(rng.Range(-0.5, 0.5));
         sp.ring = s.specks.size() < 4;
-        sp.radius = static_cast<float>(sp.ring ? rng.Range(0.012, 0.022) : rng.Range(0.0012, 0.0045));
+        sp.radius =
+            static_cast<float>(sp.ring ? rng.Range(0.012, 0.022) : rng.Range(0.0012, 0.0045));
         sp.od = static_cast<float>(sp.ring ? rng.Range(0.05, 0.08) : rng.Range(0.15, 0.7));
         const double reach = 2.5 * sp.radius;
         if (sp.v + reach > rulerTop && sp.v - reach < rulerBottom) continue;
@@ -462,7 +466,8 @@ void SceneRenderer::Cache::BuildCanvas() {
                         for (int sx = 0; sx < 4; ++sx) {
                             const double fx = (i + (sx + 0.5) / 4.0 - gx) / gw * 5.0;
                             if (fx < 0 || fx >= 5) continue;
-                            hits += (g->rows[static_cast<int>(fy)] >> (4 - static_cast<int>(fx))) & 1;
+                            hits +=
+                                (g->rows[static_cast<int>(fy)] >> (4 - static_cast<int>(fx))) & 1;
                         }
                     }
                     float& c = cover[static_cast<size_t>(j - stripY0) * cw + i];
@@ -514,16 +519,21 @@ void SceneRenderer::Cache::BuildCanvas() {
                     const float mottle = ValueNoise(u * 70.0f, v * 70.0f, cell.seed);
                     const float grain = ValueNoise(u * 420.0f, v * 420.0f, cell.seed + 1);
                     const float speckle = ValueNoise(u * 900.0f, v * 900.0f, cell.seed + 4);
-                    float dens = cov * (0.55f + 0.5f * mottle + detail * (0.4f * (grain - 0.5f) +
-                                        0.9f * Clamp01((speckle - 0.78f) * 6.0f))) *
+                    float dens = cov *
+                                 (0.55f + 0.5f * mottle +
+                                  detail * (0.4f * (grain - 0.5f) +
+                                            0.9f * Clamp01((speckle - 0.78f) * 6.0f))) *
                                  (0.8f + 0.35f * d * d);
-                    dens += cell.membrane * std::exp(-Sq((d - 0.975f) / ringW)) * std::min(1.0f, 1.5f * detail);
+                    dens += cell.membrane * std::exp(-Sq((d - 0.975f) / ringW)) *
+                            std::min(1.0f, 1.5f * detail);
                     if (cell.fold > 0.0f) {
                         // Distance to a gently bent line across the cell, in cell radii.
                         const float pu = (u - cell.body.cx) * invR, pv = (v - cell.body.cy) * invR;
-                        const float along = pu * foldC + pv * foldS, across = pv * foldC - pu * foldS;
+                        const float along = pu * foldC + pv * foldS,
+                                    across = pv * foldC - pu * foldS;
                         const float off = across - cell.foldOffset - cell.foldBend * along * along;
-                        dens += cov * cell.fold * std::exp(-Sq(off / (0.035f + 0.02f * cell.softness))) *
+                        dens += cov * cell.fold *
+                                std::exp(-Sq(off / (0.035f + 0.02f * cell.softness))) *
                                 Clamp01(1.2f - d);
                     }
                     float nucDens = 0.0f;
@@ -534,9 +544,11 @@ void SceneRenderer::Cache::BuildCanvas() {
                         const float clumps = ValueNoise(u * 220.0f, v * 220.0f, cell.seed + 3);
                         const float rim = 0.45f * std::exp(-Sq((dn - 0.92f) / 0.1f));
                         const float nucleolus =
-                            0.6f * std::exp(-(Sq(u - cell.nucleolusU) + Sq(v - cell.nucleolusV)) / nr2);
-                        nucDens = covN * (0.7f + detail * (0.55f * (chromatin - 0.5f) +
-                                                          0.45f * (clumps - 0.5f) + rim + nucleolus));
+                            0.6f *
+                            std::exp(-(Sq(u - cell.nucleolusU) + Sq(v - cell.nucleolusV)) / nr2);
+                        nucDens =
+                            covN * (0.7f + detail * (0.55f * (chromatin - 0.5f) +
+                                                     0.45f * (clumps - 0.5f) + rim + nucleolus));
                     }
                     for (int c = 0; c < 3; ++c)
                         o[i * 3 + c] += cell.cyto[c] * dens + cell.nuc[c] * nucDens;
@@ -550,10 +562,14 @@ void SceneRenderer::Cache::BuildCanvas() {
             for (size_t k = 0; k + 1 < f.u.size(); ++k) {
                 const double ax = canvasX(f.u[k]), ay = canvasY(f.v[k]);
                 const double bx = canvasX(f.u[k + 1]), by = canvasY(f.v[k + 1]);
-                const int x0 = std::max(0, static_cast<int>(std::floor(std::min(ax, bx) - reachPx)));
-                const int x1 = std::min(cw, static_cast<int>(std::ceil(std::max(ax, bx) + reachPx)) + 1);
-                const int y0 = std::max(stripY0, static_cast<int>(std::floor(std::min(ay, by) - reachPx)));
-                const int y1 = std::min(stripY1, static_cast<int>(std::ceil(std::max(ay, by) + reachPx)) + 1);
+                const int x0 =
+                    std::max(0, static_cast<int>(std::floor(std::min(ax, bx) - reachPx)));
+                const int x1 =
+                    std::min(cw, static_cast<int>(std::ceil(std::max(ax, bx) + reachPx)) + 1);
+                const int y0 =
+                    std::max(stripY0, static_cast<int>(std::floor(std::min(ay, by) - reachPx)));
+                const int y1 =
+                    std::min(stripY1, static_cast<int>(std::ceil(std::max(ay, by) + reachPx)) + 1);
                 if (x0 >= x1 || y0 >= y1) continue;
                 bx0 = std::min(bx0, x0);
                 bx1 = std::max(bx1, x1);
@@ -563,7 +579,8 @@ void SceneRenderer::Cache::BuildCanvas() {
                 const float len2 = std::max(dx * dx + dy * dy, 1e-6f);
                 for (int j = y0; j < y1; ++j) {
                     for (int i = x0; i < x1; ++i) {
-                        const float qx = static_cast<float>(i - ax), qy = static_cast<float>(j - ay);
+                        const float qx = static_cast<float>(i - ax),
+                                    qy = static_cast<float>(j - ay);
                         const float t = Clamp01((qx * dx + qy * dy) / len2);
                         const float dist = std::hypot(qx - t * dx, qy - t * dy);
                         float& best = fibreDist[static_cast<size_t>(j - stripY0) * cw + i];
@@ -588,7 +605,8 @@ void SceneRenderer::Cache::BuildCanvas() {
                 }
             }
             for (int j = by0; j < by1; ++j)
-                std::fill_n(&fibreDist[static_cast<size_t>(j - stripY0) * cw + bx0], bx1 - bx0, 1e9f);
+                std::fill_n(&fibreDist[static_cast<size_t>(j - stripY0) * cw + bx0], bx1 - bx0,
+                            1e9f);
         }
 
         for (const Speck& sp : specimen.specks) {
@@ -598,10 +616,11 @@ void SceneRenderer::Cache::BuildCanvas() {
                 float* o = &od[static_cast<size_t>(j - stripY0) * cw * 3];
                 for (int i = span.x0; i < span.x1; ++i) {
                     const float r = std::hypot(sceneU(i) - sp.u, v - sp.v) / sp.radius;
-                    const float dens = sp.ring ? 0.4f * std::exp(-Sq(r * 1.2f)) +
-                                                     std::exp(-Sq((r - 1.0f) / 0.12f))
-                                               : std::exp(-r * r);
-                    for (int c = 0; c < 3; ++c) o[i * 3 + c] += sp.od * dens * (c == 0 ? 1.1f : 1.0f);
+                    const float dens =
+                        sp.ring ? 0.4f * std::exp(-Sq(r * 1.2f)) + std::exp(-Sq((r - 1.0f) / 0.12f))
+                                : std::exp(-r * r);
+                    for (int c = 0; c < 3; ++c)
+                        o[i * 3 + c] += sp.od * dens * (c == 0 ? 1.1f : 1.0f);
                 }
             }
         }
@@ -614,16 +633,19 @@ void SceneRenderer::Cache::BuildCanvas() {
                    rulerY + lineHalf);
             for (int k = 0; k <= kDivisions; ++k) {
                 const double x = rulerX0 + k * s;
-                const double len = k % 10 == 0 ? 2.3 * s : (k % 5 == 0 ? 1.6 * s : ruler.shortTickLength);
+                const double len =
+                    k % 10 == 0 ? 2.3 * s : (k % 5 == 0 ? 1.6 * s : ruler.shortTickLength);
                 addBox(x - tickHalf, x + tickHalf, rulerY - len, rulerY);
                 if (k % 10 == 0) {
                     char label[4];
                     const int value = k;
-                    label[0] = value >= 10 ? static_cast<char>('0' + value / 10) : static_cast<char>('0' + value);
+                    label[0] = value >= 10 ? static_cast<char>('0' + value / 10)
+                                           : static_cast<char>('0' + value);
                     label[1] = value >= 10 ? '0' : '\0';
                     label[2] = '\0';
                     const double size = 1.15 * s;
-                    addText(label, x - textWidth(label, size) / 2, rulerY - 2.3 * s - 0.45 * s - size, size);
+                    addText(label, x - textWidth(label, size) / 2,
+                            rulerY - 2.3 * s - 0.45 * s - size, size);
                 }
             }
             const char* unit = "0.01 mm";
@@ -639,9 +661,12 @@ void SceneRenderer::Cache::BuildCanvas() {
             for (int i = 0; i < cw; ++i) {
                 const float chrome = 1.0f - 0.93f * cv[i];
                 for (int c = 0; c < 3; ++c) {
-                    const int k = std::min(kOdTable - 1, std::max(0, static_cast<int>(o[i * 3 + c] * kOdSteps + 0.5f)));
-                    out[i * 3 + c] = cv[i] > 0.0f ? static_cast<uint8_t>(expTable[k] * chrome + 0.5f)
-                                                  : expTable[k];
+                    const int k =
+                        std::min(kOdTable - 1,
+                                 std::max(0, static_cast<int>(o[i * 3 + c] * kOdSteps + 0.5f)));
+                    out[i * 3 + c] = cv[i] > 0.0f
+                                         ? static_cast<uint8_t>(expTable[k] * chrome + 0.5f)
+                                         : expTable[k];
                 }
             }
         }
@@ -714,9 +739,9 @@ bool SceneRenderer::Render(int width, int height, uint32_t frame, const SceneCon
     int16_t* lumaRow = cache.luma.data();
 
     for (int y = 0; y < height; ++y) {
-        const uint8_t* src =
-            source + (static_cast<size_t>(y + cache.margin - drift.dy) * cache.cw + cache.margin -
-                      drift.dx) * 3;
+        const uint8_t* src = source + (static_cast<size_t>(y + cache.margin - drift.dy) * cache.cw +
+                                       cache.margin - drift.dx) *
+                                          3;
         const uint8_t* lit = cache.light.data() + y * rowBytes;
         uint8_t* out = bgr + y * rowBytes;
         for (size_t i = 0; i < cache.noiseBytes.size(); i += 8) {
@@ -738,13 +763,15 @@ bool SceneRenderer::Render(int width, int height, uint32_t frame, const SceneCon
             const int e = (r & 3) + ((r >> 2) & 3) + ((r >> 4) & 3) + (r >> 6) - 6;
             int16_t x = static_cast<int16_t>(((src[i] * (lit[i] + 1)) >> 8) + e);
             x = x < 0 ? 0 : (x > 255 ? 255 : x);  // gain >= 1 clips these anyway
-            const int16_t g = static_cast<int16_t>(x + (static_cast<int16_t>(x * gainStep + 64) >> 7));
+            const int16_t g =
+                static_cast<int16_t>(x + (static_cast<int16_t>(x * gainStep + 64) >> 7));
             gainedRow[i] = g > 255 ? 255 : g;
         }
         if (saturation != 64) {
             for (int i = 0; i < n; i += 3) {
                 const int16_t l = static_cast<int16_t>(
-                    (29 * gainedRow[i] + 150 * gainedRow[i + 1] + 77 * gainedRow[i + 2] + 128) >> 8);
+                    (29 * gainedRow[i] + 150 * gainedRow[i + 1] + 77 * gainedRow[i + 2] + 128) >>
+                    8);
                 lumaRow[i] = lumaRow[i + 1] = lumaRow[i + 2] = l;
             }
             for (int i = 0; i < n; ++i) {
@@ -756,8 +783,8 @@ bool SceneRenderer::Render(int width, int height, uint32_t frame, const SceneCon
         }
         for (int i = 0; i < n; ++i) {
             const int16_t d = static_cast<int16_t>(gainedRow[i] - 128);
-            const int16_t v = static_cast<int16_t>(
-                (static_cast<int16_t>(d * contrastScale + 16) >> 5) + level);
+            const int16_t v =
+                static_cast<int16_t>((static_cast<int16_t>(d * contrastScale + 16) >> 5) + level);
             out[i] = static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
         }
     }
@@ -811,9 +838,10 @@ SharedRenderer* TakeSharedRenderer(int width, int height) {
     // Otherwise the free one used longest ago.
     SharedRenderer* order[kSharedRenderers];
     for (int i = 0; i < kSharedRenderers; ++i) order[i] = &shared[i];
-    std::sort(order, order + kSharedRenderers, [](const SharedRenderer* a, const SharedRenderer* b) {
-        return a->lastUse.load() < b->lastUse.load();
-    });
+    std::sort(order, order + kSharedRenderers,
+              [](const SharedRenderer* a, const SharedRenderer* b) {
+                  return a->lastUse.load() < b->lastUse.load();
+              });
     for (SharedRenderer* r : order) {
         if (!r->busy.test_and_set(std::memory_order_acquire)) return r;
     }
@@ -843,7 +871,9 @@ void BgrToYuy2(const uint8_t* bgr, int width, int height, uint8_t* yuy2) {
     const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
     // 14-bit BT.601 luma; chroma scaled by 1/1.773 and 1/1.403, the decoder's factors, and
     // computed from a pair's sums (hence the 15-bit shift).
-    auto luma = [](const uint8_t* p) { return (1868 * p[0] + 9617 * p[1] + 4899 * p[2] + 8192) >> 14; };
+    auto luma = [](const uint8_t* p) {
+        return (1868 * p[0] + 9617 * p[1] + 4899 * p[2] + 8192) >> 14;
+    };
     for (size_t p = 0; p < pixels; p += 2) {
         const uint8_t* a = bgr + p * 3;
         const uint8_t* b = p + 1 < pixels ? a + 3 : a;
@@ -868,7 +898,8 @@ std::vector<uint8_t> EncodeMjpg(const uint8_t* bgr, int width, int height, int q
     unsigned char* jpeg = nullptr;
     unsigned long size = 0;
     if (tjCompress2(encoder, bgr, width, width * 3, height, TJPF_BGR, &jpeg, &size, TJSAMP_422,
-                    std::clamp(quality, 1, 100), 0) == 0 && jpeg) {
+                    std::clamp(quality, 1, 100), 0) == 0 &&
+        jpeg) {
         out.assign(jpeg, jpeg + size);
     }
     tjFree(jpeg);

@@ -12,11 +12,11 @@
 // Picture controls as a sensor applies them; each in the camera's own range, with the
 // neutral value meaning "unchanged". Values outside a range act as its nearest end.
 struct SceneControls {
-    int brightness = 0;    // -64..64, neutral 0: adds to luma
-    int contrast = 32;     // 0..95, neutral 32: scales around mid-gray
-    int saturation = 64;   // 0..128, neutral 64: scales chroma
-    int sharpness = 3;     // 0..7, neutral 3: below blurs, above sharpens
-    int gain = 0;          // 0..100, neutral 0: amplifies signal and noise
+    int brightness = 0;   // -64..64, neutral 0: adds to luma
+    int contrast = 32;    // 0..95, neutral 32: scales around mid-gray
+    int saturation = 64;  // 0..128, neutral 64: scales chroma
+    int sharpness = 3;    // 0..7, neutral 3: below blurs, above sharpens
+    int gain = 0;         // 0..100, neutral 0: amplifies signal and noise
 };
 
 // Frames larger than this on either side are not rendered (the caches would not fit).
@@ -40,10 +40,10 @@ SceneShift SceneDrift(int width, uint32_t frame);
 // on column originX + k * spacing; every 5th is longer, every 10th longer still and numbered
 // 0, 10, 20 ... above.
 struct MicrometerPlacement {
-    double originX = 0;     // column of tick 0
-    double baselineY = 0;   // row through the middle of the line
-    double spacing = 0;     // MicrometerTickSpacing(width)
-    int divisions = 0;      // number of 0.01 mm divisions
+    double originX = 0;    // column of tick 0
+    double baselineY = 0;  // row through the middle of the line
+    double spacing = 0;    // MicrometerTickSpacing(width)
+    int divisions = 0;     // number of 0.01 mm divisions
     double lineHalfThickness = 0;
     double shortTickLength = 0;  // from the line's middle up to the tip of a plain tick
 };
@@ -61,8 +61,7 @@ public:
 
     // Writes width * height * 3 bytes of packed top-down BGR24. Returns false, writing
     // nothing, for a null buffer, a side outside 1..kMaxSceneSide, or when out of memory.
-    bool Render(int width, int height, uint32_t frame, const SceneControls& controls,
-                uint8_t* bgr);
+    bool Render(int width, int height, uint32_t frame, const SceneControls& controls, uint8_t* bgr);
 
 private:
     struct Cache;

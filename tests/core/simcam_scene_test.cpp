@@ -1,5 +1,3 @@
-#include "simcam/scene.h"
-
 #include <gtest/gtest.h>
 #include <turbojpeg.h>
 
@@ -9,6 +7,7 @@
 #include <vector>
 
 #include "pipeline/yuy2_convert.h"
+#include "simcam/scene.h"
 
 namespace {
 
@@ -70,14 +69,13 @@ std::vector<double> DarkRunCentres(const std::vector<uint8_t>& bgr, int width, i
 TEST(SceneMicrometer, TicksSitAtTheCalibratedSpacing) {
     EXPECT_DOUBLE_EQ(MicrometerTickSpacing(640), 10.0);
     EXPECT_DOUBLE_EQ(MicrometerTickSpacing(1920), 30.0);
-    const struct {
-        int width, height;
-    } sizes[] = {{640, 480}, {1920, 1080}, {1280, 720}};
+    const struct { int width, height; } sizes[] = {{640, 480}, {1920, 1080}, {1280, 720}};
     for (const auto& size : sizes) {
         SceneRenderer renderer;
         // Frame 30 is at the drift's widest point sideways.
         for (uint32_t frame : {0u, 30u, 170u}) {
-            SCOPED_TRACE(testing::Message() << size.width << "x" << size.height << " frame " << frame);
+            SCOPED_TRACE(testing::Message()
+                         << size.width << "x" << size.height << " frame " << frame);
             const auto bgr = Render(renderer, size.width, size.height, frame);
             const MicrometerPlacement m = PlaceMicrometer(size.width, size.height, frame);
             const double spacing = MicrometerTickSpacing(size.width);
@@ -145,7 +143,8 @@ TEST(SceneFrames, EveryResolutionShowsTheSameScene) {
                 int sum = 0;
                 for (int dy = 0; dy < 2; ++dy)
                     for (int dx = 0; dx < 2; ++dx)
-                        sum += large[((static_cast<size_t>(y) * 2 + dy) * 1280 + x * 2 + dx) * 3 + c];
+                        sum +=
+                            large[((static_cast<size_t>(y) * 2 + dy) * 1280 + x * 2 + dx) * 3 + c];
                 diff += std::abs(sum / 4.0 - small[(static_cast<size_t>(y) * 640 + x) * 3 + c]);
             }
     EXPECT_LT(diff / small.size(), 6.0);
@@ -235,7 +234,8 @@ TEST_F(SceneControlsTest, SaturationScalesChroma) {
     };
     const auto neutral = chroma(With([](SceneControls&) {}));
     EXPECT_LE(chroma(With([](SceneControls& c) { c.saturation = 0; })).first, 2);
-    EXPECT_GT(chroma(With([](SceneControls& c) { c.saturation = 128; })).second, neutral.second * 1.5);
+    EXPECT_GT(chroma(With([](SceneControls& c) { c.saturation = 128; })).second,
+              neutral.second * 1.5);
     EXPECT_GT(neutral.second, 15);  // the picture is coloured to begin with
 }
 
@@ -331,13 +331,15 @@ TEST(EncodeMjpg, RoundTripsAsA422Jpeg) {
         EXPECT_LT(jpeg.size(), bgr.size() / 4);
         tjhandle decoder = tjInitDecompress();
         int jw = 0, jh = 0, sub = -1, space = -1;
-        ASSERT_EQ(tjDecompressHeader3(decoder, jpeg.data(), jpeg.size(), &jw, &jh, &sub, &space), 0);
+        ASSERT_EQ(tjDecompressHeader3(decoder, jpeg.data(), jpeg.size(), &jw, &jh, &sub, &space),
+                  0);
         EXPECT_EQ(jw, w);
         EXPECT_EQ(jh, h);
         EXPECT_EQ(sub, TJSAMP_422);
         std::vector<uint8_t> back(bgr.size());
-        ASSERT_EQ(tjDecompress2(decoder, jpeg.data(), jpeg.size(), back.data(), w, w * 3, h,
-                                TJPF_BGR, 0), 0);
+        ASSERT_EQ(
+            tjDecompress2(decoder, jpeg.data(), jpeg.size(), back.data(), w, w * 3, h, TJPF_BGR, 0),
+            0);
         tjDestroy(decoder);
         double err = 0;
         for (size_t i = 0; i < bgr.size(); ++i) err += std::abs(back[i] - bgr[i]);
