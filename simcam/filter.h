@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <strmif.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -87,8 +88,11 @@ private:
     bool AcceptsLocked(const AM_MEDIA_TYPE* pmt) const;
     HRESULT TryConnection(IPin* receivePin, const AM_MEDIA_TYPE* mt);
     HRESULT DecideAllocator(IMemInputPin* input, const SimFormat& format, IMemAllocator** out);
-    HRESULT DeliverOne(IMemAllocator* allocator, IMemInputPin* input, const SimFormat& format,
-                       class FrameMaker* maker, uint64_t sequence, struct RenderPacer* pacer);
+    // Fills a sample buffer: (mode, controls, sequence, buffer, capacity) -> length, 0 for none.
+    using SampleFiller =
+        std::function<size_t(SimMode, const SceneControls&, uint64_t, BYTE*, size_t)>;
+    HRESULT DeliverOne(IMemAllocator* allocator, IMemInputPin* input, struct StreamState* state,
+                       const SampleFiller& fill);
     void StreamFrames(HANDLE stop, IMemAllocator* allocator, IMemInputPin* input,
                       const SimFormat& format);
     void StreamStills(HANDLE stop, IMemAllocator* allocator, IMemInputPin* input,

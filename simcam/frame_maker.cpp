@@ -1,6 +1,5 @@
 #include "simcam/frame_maker.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "pipeline/color_bar.h"
@@ -15,11 +14,6 @@ constexpr uint8_t kBarBgr[kColorBarBands][3] = {
     {255, 255, 255}, {0, 255, 255}, {255, 255, 0}, {0, 255, 0},
     {255, 0, 255},   {0, 0, 255},   {255, 0, 0},   {0, 0, 0},
 };
-
-bool SameControls(const SceneControls& a, const SceneControls& b) {
-    return a.brightness == b.brightness && a.contrast == b.contrast &&
-           a.saturation == b.saturation && a.sharpness == b.sharpness && a.gain == b.gain;
-}
 
 void FillColorBarBgr(int width, int height, uint8_t* bgr) {
     for (int y = 0; y < height; ++y) {
@@ -40,7 +34,19 @@ std::vector<uint8_t> HalveBgr(const std::vector<uint8_t>& bgr, int width, int he
     return out;
 }
 
+std::vector<uint8_t> EncodeFitting(const uint8_t* bgr, int width, int height, size_t capacity) {
+    std::vector<uint8_t> jpeg = EncodeMjpg(bgr, width, height, kJpegQuality);
+    if (jpeg.size() > capacity) jpeg = EncodeMjpg(bgr, width, height, kJpegFallbackQuality);
+    if (jpeg.size() > capacity) jpeg.clear();
+    return jpeg;
+}
+
 }  // namespace
+
+bool SameControls(const SceneControls& a, const SceneControls& b) {
+    return a.brightness == b.brightness && a.contrast == b.contrast &&
+           a.saturation == b.saturation && a.sharpness == b.sharpness && a.gain == b.gain;
+}
 
 SampleDamage DamageFor(const SimFormat& format, SimMode mode, uint64_t sequence) {
     if (mode != SimMode::Bad) return SampleDamage::None;
@@ -54,87 +60,64 @@ SampleDamage DamageFor(const SimFormat& format, SimMode mode, uint64_t sequence)
     }
 }
 
-void FrameMaker::RenderBgr(const SimFormat& format, SimMode mode, const SceneControls& controls,
-                           uint32_t sceneFrame) {
+bool FrameMaker::Render(const SimFormat& format, SimMode mode, const SceneControls& controls,
+                        uint32_t sceneFrame, size_t capacity, Picture* out) {
+    out->format = format;
+    out->mode = mode;
+    out->controls = controls;
+    out->halfSize.clear();
+    if (mode == SimMode::ColorBar && format.subtype == SimSubtype::Yuy2 && format.width == 640 &&
+        format.height == 480) {
+        // The exact frame the program's colour-bar check knows.
+        out->good.resize(kColorBarSampleLength);
+        BuildColorBarFrame(out->good.data());
+        return out->good.size() <= capacity;
+    }
     bgr_.resize(static_cast<size_t>(format.width) * format.height * 3);
     if (mode == SimMode::ColorBar)
         FillColorBarBgr(format.width, format.height, bgr_.data());
     else
         RenderSceneBgr(format.width, format.height, sceneFrame, controls, bgr_.data());
-}
-
-std::vector<uint8_t> FrameMaker::EncodeFitting(const uint8_t* bgr, int width, int height,
-                                               size_t capacity) const {
-    std::vector<uint8_t> jpeg = EncodeMjpg(bgr, width, height, kJpegQuality);
-    if (jpeg.size() > capacity) jpeg = EncodeMjpg(bgr, width, height, kJpegFallbackQuality);
-    if (jpeg.size() > capacity) jpeg.clear();
-    return jpeg;
-}
-
-bool FrameMaker::MakeGood(const SimFormat& format, SimMode mode, const SceneControls& controls,
-                          uint32_t sceneFrame) {
-    haveGood_ = false;
-    const size_t yuy2Bytes = static_cast<size_t>(format.width) * format.height * 2;
-    if (mode == SimMode::ColorBar && format.subtype == SimSubtype::Yuy2 && format.width == 640 &&
-        format.height == 480) {
-        // The exact frame the program's colour-bar check knows.
-        good_.resize(kColorBarSampleLength);
-        BuildColorBarFrame(good_.data());
-        bgr_.clear();
-    } else {
-        RenderBgr(format, mode, controls, sceneFrame);
-        if (format.subtype == SimSubtype::Yuy2) {
-            good_.resize(yuy2Bytes);
-            BgrToYuy2(bgr_.data(), format.width, format.height, good_.data());
-        } else {
-            good_ = EncodeFitting(bgr_.data(), format.width, format.height, capacity_);
-            if (good_.empty()) return false;
-        }
+    if (format.subtype == SimSubtype::Yuy2) {
+        out->good.resize(static_cast<size_t>(format.width) * format.height * 2);
+        BgrToYuy2(bgr_.data(), format.width, format.height, out->good.data());
+        return out->good.size() <= capacity;
     }
-    haveGood_ = true;
-    goodFormat_ = format;
-    goodMode_ = mode;
-    goodControls_ = controls;
-    return true;
+    out->good = EncodeFitting(bgr_.data(), format.width, format.height, capacity);
+    if (mode == SimMode::Bad)
+        out->halfSize = EncodeFitting(HalveBgr(bgr_, format.width, format.height).data(),
+                                      format.width / 2, format.height / 2, capacity);
+    return !out->good.empty();
 }
 
-size_t FrameMaker::Make(const SimFormat& format, SimMode mode, const SceneControls& controls,
-                        uint32_t sceneFrame, uint64_t sequence, bool refresh, uint8_t* out,
-                        size_t capacity) {
-    const bool reusable = haveGood_ && goodFormat_ == format && goodMode_ == mode &&
-                          SameControls(goodControls_, controls) && capacity_ == capacity;
-    capacity_ = capacity;
-    if ((refresh || !reusable) && !MakeGood(format, mode, controls, sceneFrame)) return 0;
-
-    std::vector<uint8_t> damaged;
-    const std::vector<uint8_t>* sample = &good_;
-    switch (DamageFor(format, mode, sequence)) {
+size_t SampleFromPicture(const Picture& picture, uint64_t sequence, uint8_t* out,
+                         size_t capacity) {
+    const std::vector<uint8_t>& good = picture.good;
+    const uint8_t* from = good.data();
+    size_t length = good.size();
+    switch (DamageFor(picture.format, picture.mode, sequence)) {
         case SampleDamage::None:
             break;
         case SampleDamage::Short:
-            damaged.assign(good_.begin(), good_.begin() + good_.size() / 2);
-            sample = &damaged;
+            length = good.size() / 2;
             break;
         case SampleDamage::Truncated:
             // Cut inside the entropy-coded data: no end-of-image marker.
-            damaged.assign(good_.begin(), good_.begin() + good_.size() / 3);
-            sample = &damaged;
-            break;
-        case SampleDamage::Corrupt:
-            // Scramble everything after the start-of-image marker, headers included.
-            damaged = good_;
-            for (size_t i = 2; i < damaged.size(); ++i)
-                damaged[i] = static_cast<uint8_t>(damaged[i] * 73 + i * 151 + 17);
-            sample = &damaged;
+            length = good.size() / 3;
             break;
         case SampleDamage::WrongSize:
-            if (bgr_.empty()) RenderBgr(format, mode, controls, sceneFrame);
-            damaged = EncodeFitting(HalveBgr(bgr_, format.width, format.height).data(),
-                                    format.width / 2, format.height / 2, capacity);
-            sample = &damaged;
+            from = picture.halfSize.data();
+            length = picture.halfSize.size();
             break;
+        case SampleDamage::Corrupt:
+            if (length > capacity) return 0;
+            // Scrambles everything after the start-of-image marker, headers included.
+            std::memcpy(out, from, length);
+            for (size_t i = 2; i < length; ++i)
+                out[i] = static_cast<uint8_t>(out[i] * 73 + i * 151 + 17);
+            return length;
     }
-    if (sample->empty() || sample->size() > capacity) return 0;
-    std::memcpy(out, sample->data(), sample->size());
-    return sample->size();
+    if (length == 0 || length > capacity) return 0;
+    std::memcpy(out, from, length);
+    return length;
 }

@@ -1,5 +1,6 @@
-// Produces the bytes of one sample the simulated camera sends: the scene, the colour-bar
-// test frame, or a damaged sample in bad mode. Portable.
+// The bytes the simulated camera sends: the scene, the colour-bar test frame, or a damaged
+// sample in bad mode. Rendering a picture is slow and done ahead; cutting a sample from it
+// is a copy. Portable.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -7,33 +8,32 @@
 
 #include "simcam/camera_config.h"
 
+// A rendered picture and what it was rendered for.
+struct Picture {
+    SimFormat format;
+    SimMode mode = SimMode::Live;
+    SceneControls controls;
+    std::vector<uint8_t> good;      // the sample as normally sent
+    std::vector<uint8_t> halfSize;  // bad mode, MJPG only: the picture encoded at half size
+};
+
+bool SameControls(const SceneControls& a, const SceneControls& b);
+
 // Which sample of the bad-mode cycle a sequence number gets.
 enum class SampleDamage { None, WrongSize, Truncated, Corrupt, Short };
 SampleDamage DamageFor(const SimFormat& format, SimMode mode, uint64_t sequence);
 
 class FrameMaker {
 public:
-    // Writes the sample into `out` and returns its length, 0 when nothing fits.
-    // `sceneFrame` drives the scene's drift; `sequence` counts this stream's samples.
-    // With `refresh` false a picture made before for the same format, mode and controls
-    // is sent again instead of rendering anew (keeps the frame rate on a slow machine).
-    size_t Make(const SimFormat& format, SimMode mode, const SceneControls& controls,
-                uint32_t sceneFrame, uint64_t sequence, bool refresh, uint8_t* out,
-                size_t capacity);
+    // Renders frame `sceneFrame` of the scene (or the colour bars) and packs it; false when
+    // no sample of it fits `capacity` bytes.
+    bool Render(const SimFormat& format, SimMode mode, const SceneControls& controls,
+                uint32_t sceneFrame, size_t capacity, Picture* out);
 
 private:
-    bool MakeGood(const SimFormat& format, SimMode mode, const SceneControls& controls,
-                  uint32_t sceneFrame);
-    void RenderBgr(const SimFormat& format, SimMode mode, const SceneControls& controls,
-                   uint32_t sceneFrame);
-    std::vector<uint8_t> EncodeFitting(const uint8_t* bgr, int width, int height,
-                                       size_t capacity) const;
-
-    std::vector<uint8_t> bgr_;   // last rendered picture
-    std::vector<uint8_t> good_;  // last good sample made from it
-    bool haveGood_ = false;
-    SimFormat goodFormat_;
-    SimMode goodMode_ = SimMode::Live;
-    SceneControls goodControls_;
-    size_t capacity_ = 0;
+    std::vector<uint8_t> bgr_;
 };
+
+// Writes sample number `sequence` of the picture into `out`; returns its length, 0 when it
+// does not fit.
+size_t SampleFromPicture(const Picture& picture, uint64_t sequence, uint8_t* out, size_t capacity);

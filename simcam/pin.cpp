@@ -13,6 +13,7 @@
 #include "simcam/frame_maker.h"
 #include "simcam/media_types.h"
 #include "simcam/registration.h"
+#include "simcam/render_worker.h"
 
 namespace {
 
@@ -21,20 +22,6 @@ const HRESULT kPropIdUnsupported = HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
 constexpr long kCaptureBuffers = 4;
 constexpr long kStillBuffers = 2;
 constexpr DWORD kRetryAfterFailureMs = 10;
-
-double NowMs() {
-    static const double msPerTick = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return 1000.0 / static_cast<double>(f.QuadPart);
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * msPerTick;
-}
-
-// The scene drifts 30 frames a second, continuously across graphs.
-uint32_t SceneFrameNow() { return static_cast<uint32_t>(GetTickCount64() * 30 / 1000); }
 
 // A partial type (null fields) matches anything in those fields.
 bool MatchesPartial(const AM_MEDIA_TYPE* partial, const AM_MEDIA_TYPE* mt) {
@@ -76,12 +63,10 @@ DWORD WINAPI StreamThreadMain(void* param) {
 
 }  // namespace
 
-// Re-render only when the last rendering left at least as much idle time as it took, so a
-// slow machine repeats pictures instead of dropping the frame rate.
-struct RenderPacer {
-    double cost = 0;
-    double lastEnd = -1e300;
-    bool Due(double now) const { return now - lastEnd >= cost; }
+// What one streaming thread carries from sample to sample.
+struct StreamState {
+    uint64_t sequence = 0;       // samples delivered
+    REFERENCE_TIME lastEnd = 0;  // end time of the last sample
 };
 
 SimcamPin::SimcamPin(SimcamFilter* filter, bool still) : filter_(filter), still_(still) {}
@@ -433,8 +418,7 @@ void SimcamPin::Deactivate(HANDLE* thread, HANDLE* stop) {
 }
 
 HRESULT SimcamPin::DeliverOne(IMemAllocator* allocator, IMemInputPin* input,
-                              const SimFormat& format, FrameMaker* maker, uint64_t sequence,
-                              RenderPacer* pacer) {
+                              StreamState* state, const SampleFiller& fill) {
     IMediaSample* sample = nullptr;
     HRESULT hr = allocator->GetBuffer(&sample, nullptr, nullptr, 0);
     if (FAILED(hr)) return hr;
@@ -444,27 +428,26 @@ HRESULT SimcamPin::DeliverOne(IMemAllocator* allocator, IMemInputPin* input,
     SceneControls controls;
     SimMode mode;
     filter_->PictureState(&controls, &mode);
-    const double begin = NowMs();
-    const bool refresh = pacer == nullptr || pacer->Due(begin);
-    const size_t length = maker->Make(format, mode, controls, SceneFrameNow(), sequence, refresh,
-                                      data, capacity > 0 ? static_cast<size_t>(capacity) : 0);
-    if (refresh && pacer != nullptr) {
-        pacer->lastEnd = NowMs();
-        pacer->cost = pacer->lastEnd - begin;
-    }
+    const size_t length =
+        fill(mode, controls, state->sequence, data, capacity > 0 ? static_cast<size_t>(capacity) : 0);
     if (length == 0) {
         sample->Release();
         return S_FALSE;
     }
     sample->SetActualDataLength(static_cast<long>(length));
-    REFERENCE_TIME start = filter_->StreamTimeNow();
+    // Stamped with the graph clock; never overlapping the previous sample.
+    REFERENCE_TIME start = std::max(filter_->StreamTimeNow(), state->lastEnd);
     REFERENCE_TIME end = start + FrameInterval(filter_->config().fps);
     sample->SetTime(&start, &end);
     sample->SetSyncPoint(TRUE);
-    sample->SetDiscontinuity(sequence == 0);
+    sample->SetDiscontinuity(state->sequence == 0);
     sample->SetPreroll(FALSE);
     hr = input->Receive(sample);
     sample->Release();
+    if (SUCCEEDED(hr)) {
+        state->lastEnd = end;
+        ++state->sequence;
+    }
     return hr;
 }
 
@@ -478,10 +461,14 @@ void SimcamPin::Stream(HANDLE stop, IMemAllocator* allocator, IMemInputPin* inpu
 
 void SimcamPin::StreamFrames(HANDLE stop, IMemAllocator* allocator, IMemInputPin* input,
                              const SimFormat& format) {
+    RenderWorker worker(format, MaxSampleBytes(format));
+    if (!worker.Start()) return;
+    const SampleFiller fromWorker = [&](SimMode mode, const SceneControls& controls,
+                                        uint64_t sequence, BYTE* out, size_t capacity) {
+        return worker.Sample(mode, controls, sequence, out, capacity);
+    };
     const double periodMs = 1000.0 / filter_->config().fps;
-    FrameMaker maker;
-    RenderPacer pacer;
-    uint64_t sequence = 0;
+    StreamState state;
     LONG generation = -1;
     double due = 0;
     const HANDLE untilRunning[2] = {stop, filter_->runEvent()};
@@ -492,6 +479,7 @@ void SimcamPin::StreamFrames(HANDLE stop, IMemAllocator* allocator, IMemInputPin
         if (current != generation) {
             generation = current;
             due = now;
+            state.lastEnd = 0;
         }
         if (now < due) {
             if (WaitForSingleObject(stop, static_cast<DWORD>(due - now) + 1) != WAIT_TIMEOUT) break;
@@ -505,8 +493,7 @@ void SimcamPin::StreamFrames(HANDLE stop, IMemAllocator* allocator, IMemInputPin
             WaitForSingleObject(stop, INFINITE);
             break;
         }
-        const HRESULT hr = DeliverOne(allocator, input, format, &maker, sequence, &pacer);
-        if (hr == S_OK) ++sequence;
+        const HRESULT hr = DeliverOne(allocator, input, &state, fromWorker);
         if (FAILED(hr) && WaitForSingleObject(stop, kRetryAfterFailureMs) != WAIT_TIMEOUT) break;
     }
 }
@@ -518,8 +505,15 @@ void SimcamPin::StreamStills(HANDLE stop, IMemAllocator* allocator, IMemInputPin
     // Presses from before this stream began are not this stream's.
     while (trigger != nullptr && WaitForSingleObject(trigger, 0) == WAIT_OBJECT_0) {
     }
+    // A still is rendered when the button is pressed; a press is rare enough to wait for it.
     FrameMaker maker;
-    uint64_t sequence = 0;
+    const SampleFiller freshPicture = [&](SimMode mode, const SceneControls& controls,
+                                          uint64_t sequence, BYTE* out, size_t capacity) {
+        Picture picture;
+        if (!maker.Render(format, mode, controls, SceneFrameNow(), capacity, &picture)) return size_t{0};
+        return SampleFromPicture(picture, sequence, out, capacity);
+    };
+    StreamState state;
     const HANDLE waits[2] = {stop, trigger};
     for (;;) {
         if (WaitForMultipleObjects(trigger != nullptr ? 2 : 1, waits, FALSE, INFINITE) !=
@@ -528,7 +522,7 @@ void SimcamPin::StreamStills(HANDLE stop, IMemAllocator* allocator, IMemInputPin
         // A press while the graph is paused is lost, as on a camera that is not streaming.
         if (WaitForSingleObject(filter_->runEvent(), 0) != WAIT_OBJECT_0) continue;
         if (!filter_->RefreshLiveState()) continue;
-        if (DeliverOne(allocator, input, format, &maker, sequence, nullptr) == S_OK) ++sequence;
+        DeliverOne(allocator, input, &state, freshPicture);
     }
     if (trigger != nullptr) CloseHandle(trigger);
 }
