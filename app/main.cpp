@@ -1,17 +1,22 @@
 #include <windows.h>
 
+#include "app/format_settings.h"
 #include "app/main_window.h"
+#include "app/startup.h"
+#include "capture/capture_graph.h"
+#include "settings/settings_store.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-    if (!MainWindow_Register(instance)) return 1;
+    if (ActivateRunningInstance()) return 0;
+    App_StartLibraries(instance);
+    App_RegisterWindowClasses(instance);
+    LoadSettings();
+    g_requestedFormat = RequestedFormatFromSettings(g_settings);
     HWND main = MainWindow_Create(instance);
-    if (main == nullptr) return 1;
+    if (main == nullptr) return 0;
     ShowWindow(main, SW_SHOWMAXIMIZED);
     UpdateWindow(main);
-    MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    return static_cast<int>(msg.wParam);
+    const int exitCode = App_RunMessageLoop();
+    App_StopLibraries();
+    return exitCode;
 }

@@ -1,31 +1,221 @@
 #include "app/main_window.h"
 
-const wchar_t kMainWindowClass[] = L"Tessaloom";
+#include "app/app_messages.h"
+#include "app/app_state.h"
+#include "app/format_settings.h"
+#include "app/main_layout.h"
+#include "app/window_classes.h"
+#include "capture/capture_graph.h"
+#include "measure/calibration_types.h"
+#include "pipeline/video_format.h"
+#include "resources/resource_ids.h"
+#include "settings/settings_store.h"
 
 namespace {
 
-LRESULT CALLBACK MainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    switch (msg) {
-        case WM_DESTROY:
-            PostQuitMessage(0);
-            return 0;
-        default:
-            return DefWindowProcW(hwnd, msg, wParam, lParam);
+constexpr DWORD kToolbarStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
+constexpr DWORD kCameraViewStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN |
+                                   WS_BORDER | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP;
+constexpr DWORD kControlPanelStyle =
+    WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_VSCROLL;
+
+// View zoom commands: a ratio in percent, or anything outside 50..200 to fit.
+constexpr LPARAM kZoomActualSize = 100;
+constexpr LPARAM kZoomFit = 0;
+// Pictures this wide or wider open fitted to the view.
+constexpr int kFitFromWidth = 1920;
+
+struct MainWindowState {
+    int panelWidth;                   // pixels, fixed when the panel is created
+    WINDOWPLACEMENT savedPlacement;   // taken when full screen is entered
+};
+
+MainWindowState g_main;
+
+HWND CreateChild(HWND parent, const wchar_t* className, DWORD style, int width, int height,
+                 int id, LPVOID param) {
+    return CreateWindowExW(0, className, nullptr, style, 0, 0, width, height, parent,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                           reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)),
+                           param);
+}
+
+bool IsFullScreen(HWND hwnd) {
+    return (GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_OVERLAPPEDWINDOW) == 0;
+}
+
+void DeferChild(HDWP& batch, HWND child, const ChildRect& rect) {
+    if (child == nullptr || batch == nullptr) return;
+    batch = DeferWindowPos(batch, child, nullptr, rect.x, rect.y, rect.width, rect.height,
+                           SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void LayoutChildren(HWND hwnd) {
+    RECT client;
+    GetClientRect(hwnd, &client);
+    const MainLayout layout =
+        ComputeMainLayout(client.right, client.bottom, g_main.panelWidth, IsFullScreen(hwnd));
+    HDWP batch = BeginDeferWindowPos(4);
+    DeferChild(batch, g_app.measureToolbar, layout.measureToolbar);
+    DeferChild(batch, g_app.cameraToolbar, layout.cameraToolbar);
+    DeferChild(batch, g_app.cameraView, layout.cameraView);
+    DeferChild(batch, g_app.controlPanel, layout.controlPanel);
+    if (batch != nullptr) EndDeferWindowPos(batch);
+}
+
+void SendViewCommand(int command, LPARAM lParam) {
+    if (g_app.cameraView != nullptr) SendMessageW(g_app.cameraView, WM_COMMAND, command, lParam);
+}
+
+void PostToPanel(UINT msg, WPARAM wParam) {
+    // A null window would post to this thread's queue instead.
+    if (g_app.controlPanel != nullptr) PostMessageW(g_app.controlPanel, msg, wParam, 0);
+}
+
+void SendOverlayStyle() {
+    OverlayStyle style = {
+        static_cast<int32_t>(g_settings.gridColor), static_cast<int32_t>(g_settings.lineColor),
+        g_settings.lineWidth, static_cast<int32_t>(g_settings.textColor), g_settings.textSize,
+    };
+    SendViewCommand(kViewCmdOverlayStyle, reinterpret_cast<LPARAM>(&style));
+}
+
+void ToggleFullScreen(HWND hwnd) {
+    const LONG_PTR style = GetWindowLongPtrW(hwnd, GWL_STYLE);
+    if (style & WS_OVERLAPPEDWINDOW) {
+        WINDOWPLACEMENT placement = {};
+        placement.length = sizeof placement;
+        MONITORINFO monitor = {};
+        monitor.cbSize = sizeof monitor;
+        if (!GetWindowPlacement(hwnd, &placement) ||
+            !GetMonitorInfoW(MonitorFromWindow(hwnd, MONITOR_DEFAULTTOPRIMARY), &monitor)) {
+            return;
+        }
+        g_main.savedPlacement = placement;
+        SetWindowLongPtrW(hwnd, GWL_STYLE, style & ~static_cast<LONG_PTR>(WS_OVERLAPPEDWINDOW));
+        const RECT& area = monitor.rcMonitor;
+        SetWindowPos(hwnd, HWND_TOP, area.left, area.top, area.right - area.left,
+                     area.bottom - area.top, SWP_NOOWNERZORDER | SWP_FRAMECHANGED);
+        if (g_app.cameraView != nullptr) SetFocus(g_app.cameraView);
+    } else {
+        SetWindowLongPtrW(hwnd, GWL_STYLE, style | WS_OVERLAPPEDWINDOW);
+        SetWindowPlacement(hwnd, &g_main.savedPlacement);
+        SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_FRAMECHANGED);
     }
+}
+
+LRESULT OnCreate(HWND hwnd) {
+    g_app.mainWindow = hwnd;
+    g_app.measureToolbar =
+        CreateChild(hwnd, kMeasureToolbarClass, kToolbarStyle, 600, 84, kIdMeasureToolbar, nullptr);
+    g_app.cameraToolbar =
+        CreateChild(hwnd, kCameraToolbarClass, kToolbarStyle, 42, 600, kIdCameraToolbar, nullptr);
+
+    g_requestedFormat = RequestedFormatFromSettings(g_settings);
+    g_app.cameraView =
+        CreateChild(hwnd, kCameraWindowClass, kCameraViewStyle, 0, 0, kIdCameraView, nullptr);
+    if (g_app.cameraView != nullptr) {
+        Pipeline_Initialise(g_app.cameraView);
+        ShowScrollBar(g_app.cameraView, SB_BOTH, FALSE);
+        SendOverlayStyle();
+        InvalidateRect(g_app.cameraView, nullptr, TRUE);
+    }
+
+    g_main.panelWidth = MulDiv(kPanelWidthDialogUnits, LOWORD(GetDialogBaseUnits()), 4);
+    const auto panelParam = reinterpret_cast<LPVOID>(static_cast<INT_PTR>(g_main.panelWidth));
+    g_app.controlPanel = CreateChild(hwnd, kControlPanelClass, kControlPanelStyle, 0, 0,
+                                     kIdControlPanel, panelParam);
+    if (g_app.controlPanel != nullptr) ShowScrollBar(g_app.controlPanel, SB_VERT, FALSE);
+
+    LayoutChildren(hwnd);
+    PostToPanel(WM_COMMAND, kCmdReloadTexts);
+    PostToPanel(WM_APP_PANEL_REFRESH, kRefreshDeviceState);
+    return 0;
+}
+
+void OnSize(HWND hwnd, WPARAM type) {
+    // A minimised window has no client area; the children keep their places.
+    if (type != SIZE_MINIMIZED) LayoutChildren(hwnd);
+}
+
+void OnGetMinMaxInfo(MINMAXINFO* info) {
+    info->ptMinTrackSize.x = kMainMinTrackWidth;
+    info->ptMinTrackSize.y = kMainMinTrackHeight;
+}
+
+void OnDestroy() {
+    g_app.mainWindow = nullptr;
+    g_app.measureToolbar = nullptr;
+    g_app.cameraToolbar = nullptr;
+    g_app.cameraView = nullptr;
+    g_app.controlPanel = nullptr;
+    PostQuitMessage(0);
+}
+
+void OnDeviceOpened(HWND hwnd) {
+    Capture_EnsureCurrentFormats();
+    StoreRequestedFormat(g_requestedFormat, g_settings);
+    SaveSettings();
+    ViewCalibration none = {kNoCalibrationScale, kUnitMillimetres};
+    SendViewCommand(kViewCmdCalibration, reinterpret_cast<LPARAM>(&none));
+    SendViewCommand(kViewCmdZoom,
+                    g_requestedFormat.width < kFitFromWidth ? kZoomActualSize : kZoomFit);
+    PostMessageW(hwnd, WM_COMMAND, kCmdAutoCrossline, 0);
+    PostToPanel(WM_APP_PANEL_REFRESH, kRefreshDeviceState);
+}
+
+void OnDeviceClosed() {
+    App_CloseModelessDialog(kInputTextDialog);
+    App_CloseModelessDialog(kCalibrationDialog);
+    PostToPanel(WM_APP_PANEL_REFRESH, kRefreshDeviceState);
+}
+
+// False for ids this window does not handle, which go to default processing.
+bool OnCommand(int id) {
+    switch (id) {
+        case kCmdOverlayStyleChanged:
+            SendOverlayStyle();
+            return true;
+    }
+    return false;
 }
 
 }  // namespace
 
-bool MainWindow_Register(HINSTANCE instance) {
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = MainWndProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kMainWindowClass;
-    return RegisterClassExW(&wc) != 0;
+LRESULT CALLBACK MainWnd_Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+        case WM_CREATE:
+            return OnCreate(hwnd);
+        case WM_SIZE:
+            OnSize(hwnd, wParam);
+            return 0;
+        case WM_GETMINMAXINFO:
+            OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam));
+            return 0;
+        case WM_DESTROY:
+            OnDestroy();
+            return 0;
+        case WM_COMMAND:
+            if (OnCommand(LOWORD(wParam))) return 0;
+            break;
+        case WM_TIMER:
+        case WM_APP_PANEL_REFRESH:  // also the view's fit notice: nothing to do here
+            return 0;
+        case WM_APP_DEVICE_LIST_CHANGED:
+            PostToPanel(WM_APP_PANEL_REFRESH, kRefreshDeviceList);
+            return 0;
+        case WM_APP_DEVICE_OPENED:
+            OnDeviceOpened(hwnd);
+            return 0;
+        case WM_APP_DEVICE_CLOSED:
+            OnDeviceClosed();
+            return 0;
+        case WM_APP_FULLSCREEN:
+            ToggleFullScreen(hwnd);
+            return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
 HWND MainWindow_Create(HINSTANCE instance) {

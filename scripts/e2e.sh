@@ -18,6 +18,14 @@ wait_window() {
   done
   return 1
 }
+# Processes whose program (first word) is tessaloom.exe; Wine shows it by its Unix path.
+copies_running() { pgrep -fc '^[^ ]*app[/\\]tessaloom\.exe'; }
+# A second copy finds the first one's mutex, ends with 0 and leaves one copy running.
+second_copy_ends_with_zero() {
+  [ "$(copies_running)" = 1 ] || return 1
+  TL_WINE_TIMEOUT=90 "$ROOT/scripts/wine-exec.sh" "$EXE" >/dev/null 2>&1 || return 1
+  [ "$(copies_running)" = 1 ]
+}
 closes_on_request() {
   "$ROOT/scripts/wine-exec.sh" taskkill /im tessaloom.exe >/dev/null 2>&1
   for _ in $(seq 1 100); do app_running || return 0; sleep 0.1; done
@@ -28,6 +36,7 @@ TL_WINE_TIMEOUT=180 "$ROOT/scripts/wine-exec.sh" explorer /desktop=Tessaloom,160
 desk=$!
 check wait_window
 sleep 2
+check second_copy_ends_with_zero
 import -window root "$SHOTS/e2e-start.png" >/dev/null 2>&1
 check closes_on_request
 kill $desk >/dev/null 2>&1; wait $desk 2>/dev/null

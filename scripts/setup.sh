@@ -10,7 +10,7 @@ mkdir -p "$DEPS"
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64-x86-64
-  wine wine64 fonts-wine xvfb xdotool x11-utils imagemagick
+  wine wine64 fonts-wine xvfb xdotool x11-utils imagemagick librsvg2-bin
   nasm dpkg-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev libturbojpeg0-dev libjpeg62-turbo-dev libyuv-dev
   fonts-wqy-microhei fonts-noto-cjk

@@ -1,0 +1,80 @@
+// Every id of the program: resources, child windows and commands, grouped by the window
+// that owns or receives them.
+//
+// Number ranges:
+//   1 - 100        commands a window sends to a child of its own (tool button, prompt,
+//                  view-internal); 100 is also the view's full-screen button
+//   106 - 109      children of the main window
+//   107, 139, 150, 5116   icons and bitmaps (resource scripts)
+//   133 - 140      dialog templates
+//   1000 - 1099    notices between the main window, its dialogs and the panel
+//   3000 - 3099    toolbar buttons and panel buttons, routed through the main window
+//   5889           the prompt window inside its parent
+//   8001 - 8005    camera view commands
+//   32000          prompt life time
+//
+// Resource scripts see only the #defines; the rest is for C++.
+#pragma once
+
+#define IDI_TESSALOOM 107
+
+#ifndef RC_INVOKED
+
+// Children of the main window.
+constexpr int kIdMeasureToolbar = 106;
+constexpr int kIdCameraToolbar = 107;
+constexpr int kIdCameraView = 108;
+constexpr int kIdControlPanel = 109;
+constexpr int kIdPrompt = 5889;
+
+// Commands to the main window (low word of wParam).
+constexpr int kCmdPhotoFromKey = 11;          // camera view, Space key
+constexpr int kCmdOverlayStyleChanged = 1008;  // settings dialog after OK
+constexpr int kCmdAutoCrossline = 1011;        // calibration applied, device opened
+constexpr int kCmdTextDialogClosed = 1014;
+constexpr int kCmdOpenDevice = 3004;
+constexpr int kCmdSettings = 3007;
+constexpr int kCmdPhoto = 3008;
+constexpr int kCmdRecordVideo = 3009;
+constexpr int kCmdOpenImageFolder = 3010;
+constexpr int kCmdCalibration = 3017;
+constexpr int kCmdToolLine = 3021;
+constexpr int kCmdToolParallel = 3022;
+constexpr int kCmdToolCircle = 3023;
+constexpr int kCmdToolRectangle = 3024;
+constexpr int kCmdToolAngle = 3025;
+constexpr int kCmdToolPencil = 3026;
+constexpr int kCmdToolText = 3027;
+constexpr int kCmdDeleteLastShape = 3028;
+constexpr int kCmdDeleteAllShapes = 3029;
+constexpr int kCmdToolNone = 3030;
+constexpr int kCmdToolConcentric = 3039;
+constexpr int kCmdCrossline = 3090;
+constexpr int kCmdQuickBrightness = 3093;
+constexpr int kCmdQuickContrast = 3094;
+constexpr int kCmdQuickSaturation = 3095;
+constexpr int kCmdQuickSharpness = 3096;
+constexpr int kCmdQuickRatio = 3097;
+constexpr int kCmdQuickGain = 3099;
+
+// Commands to the control panel and both toolbars.
+constexpr int kCmdReloadTexts = 1039;
+
+// Commands to the camera view; the payload in lParam is described in app/app_messages.h.
+constexpr int kViewCmdOverlayStyle = 8001;
+constexpr int kViewCmdTool = 8002;
+constexpr int kViewCmdZoom = 8003;
+constexpr int kViewCmdCalibration = 8004;
+constexpr int kViewCmdTextPlacement = 8005;
+
+// Commands to a tool button.
+constexpr int kButtonCmdSetChecked = 1;  // lParam 0 or 1
+constexpr int kButtonCmdSetHint = 6;     // lParam: wide text
+
+// Commands to the prompt window.
+constexpr int kPromptCmdMove = 1;       // lParam MAKELONG(x, y)
+constexpr int kPromptCmdCloseSoon = 2;
+constexpr int kPromptCmdRelayout = 6;
+constexpr int kPromptCmdLifeTime = 32000;  // restart the time-out; lParam 0: stay open
+
+#endif  // RC_INVOKED

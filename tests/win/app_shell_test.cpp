@@ -1,0 +1,728 @@
+// The application shell on real windows: main-window layout and full screen, the minimum
+// size, command and notice routing to the children, the prompt window's life time, the
+// message loop with its modeless dialogs, and the single-instance guard against the real
+// program.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/app_messages.h"
+#include "app/app_state.h"
+#include "app/main_window.h"
+#include "app/prompt_window.h"
+#include "app/startup.h"
+#include "app/window_classes.h"
+#include "capture/capture_graph.h"
+#include "resources/resource_ids.h"
+#include "settings/app_settings.h"
+#include "settings/settings_store.h"
+#include "win/win_test_support.h"
+
+namespace {
+
+constexpr wchar_t kTestSettingsKey[] = L"Software\\TessaloomAppShellTest";
+
+HINSTANCE Instance() { return GetModuleHandleW(nullptr); }
+
+// What a child was sent: commands and application messages, with the payload of the two
+// view commands that carry a pointer (read while the sender still owns it).
+struct Tapped {
+    UINT msg;
+    WPARAM wParam;
+    LPARAM lParam;
+    std::vector<int32_t> payload;
+};
+
+// Listens to a window of any class: a stand-in of this test or the real child.
+class MessageTap {
+public:
+    explicit MessageTap(HWND hwnd) : hwnd_(hwnd) {
+        SetWindowSubclass(hwnd_, &MessageTap::Proc, 1, reinterpret_cast<DWORD_PTR>(this));
+    }
+    ~MessageTap() {
+        if (IsWindow(hwnd_)) RemoveWindowSubclass(hwnd_, &MessageTap::Proc, 1);
+    }
+    MessageTap(const MessageTap&) = delete;
+    MessageTap& operator=(const MessageTap&) = delete;
+
+    const std::vector<Tapped>& seen() const { return seen_; }
+    void Clear() { seen_.clear(); }
+    std::vector<Tapped> Commands(int id) const {
+        std::vector<Tapped> found;
+        for (const auto& m : seen_)
+            if (m.msg == WM_COMMAND && LOWORD(m.wParam) == id) found.push_back(m);
+        return found;
+    }
+    std::vector<WPARAM> Refreshes() const {
+        std::vector<WPARAM> reasons;
+        for (const auto& m : seen_)
+            if (m.msg == WM_APP_PANEL_REFRESH) reasons.push_back(m.wParam);
+        return reasons;
+    }
+
+private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                 DWORD_PTR self) {
+        if (msg == WM_COMMAND || (msg >= WM_APP && msg <= 0xBFFF)) {
+            Tapped m = {msg, wParam, lParam, {}};
+            if (msg == WM_COMMAND && lParam != 0) {
+                const auto* values = reinterpret_cast<const int32_t*>(lParam);
+                if (LOWORD(wParam) == kViewCmdOverlayStyle) m.payload.assign(values, values + 5);
+                if (LOWORD(wParam) == kViewCmdCalibration) m.payload.assign(values, values + 2);
+            }
+            reinterpret_cast<MessageTap*>(self)->seen_.push_back(m);
+        }
+        return DefSubclassProc(hwnd, msg, wParam, lParam);
+    }
+
+    HWND hwnd_;
+    std::vector<Tapped> seen_;
+};
+
+RECT RectInParent(HWND child) {
+    RECT r = {};
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+void ExpectPlaced(HWND child, int x, int y, int width, int height, const char* what) {
+    ASSERT_NE(child, nullptr) << what;
+    const RECT r = RectInParent(child);
+    EXPECT_EQ(r.left, x) << what;
+    EXPECT_EQ(r.top, y) << what;
+    EXPECT_EQ(r.right - r.left, width) << what;
+    EXPECT_EQ(r.bottom - r.top, height) << what;
+}
+
+SIZE ClientSize(HWND hwnd) {
+    RECT r = {};
+    GetClientRect(hwnd, &r);
+    return {r.right, r.bottom};
+}
+
+int PanelWidth() { return MulDiv(126, LOWORD(GetDialogBaseUnits()), 4); }
+
+void ExpectNormalLayout(HWND main) {
+    const SIZE c = ClientSize(main);
+    const int p = PanelWidth();
+    ExpectPlaced(g_app.measureToolbar, 59, 0, c.cx - p - 59, 52, "measure toolbar");
+    ExpectPlaced(g_app.cameraToolbar, 0, 0, 59, c.cy, "camera toolbar");
+    ExpectPlaced(g_app.cameraView, 59, 52, c.cx - p - 59, c.cy - 52, "camera view");
+    ExpectPlaced(g_app.controlPanel, c.cx - p, 0, p, c.cy, "control panel");
+}
+
+void ExpectFullScreenLayout(HWND main) {
+    const SIZE c = ClientSize(main);
+    ExpectPlaced(g_app.measureToolbar, 0, 0, 0, 0, "measure toolbar");
+    ExpectPlaced(g_app.cameraToolbar, 0, 0, 59, c.cy, "camera toolbar");
+    ExpectPlaced(g_app.cameraView, 59, 0, c.cx - 59, c.cy, "camera view");
+    ExpectPlaced(g_app.controlPanel, 0, 0, 0, 0, "control panel");
+}
+
+bool SameRect(const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+std::vector<HWND> TopLevelWindowsOfClass(const wchar_t* className) {
+    struct Search {
+        const wchar_t* name;
+        std::vector<HWND> found;
+    } search = {className, {}};
+    EnumWindows(
+        [](HWND hwnd, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            wchar_t name[64] = {};
+            GetClassNameW(hwnd, name, 64);
+            if (lstrcmpW(name, s->name) == 0) s->found.push_back(hwnd);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+int ChildrenWithId(HWND parent, int id) {
+    int count = 0;
+    for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        count += GetDlgCtrlID(child) == id;
+    }
+    return count;
+}
+
+std::wstring WindowText(HWND hwnd) {
+    wchar_t text[600] = {};
+    GetWindowTextW(hwnd, text, 600);
+    return text;
+}
+
+// The children that have not been built yet are stood in for by plain windows, so the
+// layout and the routing can be watched; a real child class, once registered, is used as is.
+void RegisterStandInChildren() {
+    for (const wchar_t* name :
+         {kMeasureToolbarClass, kCameraToolbarClass, kCameraWindowClass, kControlPanelClass}) {
+        WNDCLASSEXW existing = {};
+        existing.cbSize = sizeof existing;
+        if (GetClassInfoExW(Instance(), name, &existing)) continue;
+        WNDCLASSEXW wc = {};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hInstance = Instance();
+        wc.lpszClassName = name;
+        RegisterClassExW(&wc);
+    }
+}
+
+std::wstring TempFolder(const wchar_t* name) {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    return std::wstring(temp) + name;
+}
+
+void DeleteFolderTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring path = folder + L"\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                DeleteFolderTree(path);
+            } else {
+                DeleteFileW(path.c_str());
+            }
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
+class AppShellTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        documents_ = TempFolder(L"TessaloomAppShellDocs");
+        CreateDirectoryW(documents_.c_str(), nullptr);
+        // The program's own key is only touched by the device-opened notice; remember
+        // whether it was there so that the test leaves it as it found it.
+        HKEY key = nullptr;
+        programKeyExisted_ =
+            RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKeyPath, 0, KEY_READ, &key) == ERROR_SUCCESS;
+        if (key != nullptr) RegCloseKey(key);
+        LoadSettings(kTestSettingsKey, documents_.c_str());
+        ASSERT_TRUE(App_RegisterWindowClasses(Instance()));
+        RegisterStandInChildren();
+    }
+    static void TearDownTestSuite() {
+        RegDeleteTreeW(HKEY_CURRENT_USER, kTestSettingsKey);
+        RegDeleteKeyW(HKEY_CURRENT_USER, kTestSettingsKey);
+        if (!programKeyExisted_) {
+            RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKeyPath);
+            RegDeleteKeyW(HKEY_CURRENT_USER, kSettingsKeyPath);
+        }
+        DeleteFolderTree(documents_);
+    }
+
+    void TearDown() override {
+        if (main_ != nullptr && IsWindow(main_)) DestroyWindow(main_);
+        // Destroying the main window ends "the" message loop; drop that quit request.
+        MSG quit;
+        while (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+        }
+    }
+
+    HWND CreateMain(int x, int y, int width, int height) {
+        main_ = MainWindow_Create(Instance());
+        if (main_ != nullptr) {
+            SetWindowPos(main_, nullptr, x, y, width, height, SWP_NOZORDER);
+            ShowWindow(main_, SW_SHOWNORMAL);
+            PumpFor(50);
+        }
+        return main_;
+    }
+
+    HWND main_ = nullptr;
+    static std::wstring documents_;
+    static bool programKeyExisted_;
+};
+
+std::wstring AppShellTest::documents_;
+bool AppShellTest::programKeyExisted_ = false;
+
+TEST_F(AppShellTest, ClassesCarryTheirIconsBrushesAndRoomForARecordPointer) {
+    WNDCLASSEXW main = {};
+    main.cbSize = sizeof main;
+    ASSERT_TRUE(GetClassInfoExW(Instance(), kMainWindowClass, &main));
+    EXPECT_EQ(main.style, 0u);
+    EXPECT_EQ(main.hbrBackground, reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1));
+    EXPECT_EQ(main.cbWndExtra, 0);
+
+    WNDCLASSEXW prompt = {};
+    prompt.cbSize = sizeof prompt;
+    ASSERT_TRUE(GetClassInfoExW(Instance(), L"PromptWndClass", &prompt));
+    // The record pointer must fit whole on 64-bit Windows.
+    EXPECT_GE(prompt.cbWndExtra, static_cast<int>(sizeof(void*)));
+    LOGBRUSH brush = {};
+    ASSERT_EQ(GetObjectW(prompt.hbrBackground, sizeof brush, &brush),
+              static_cast<int>(sizeof brush));
+    EXPECT_EQ(brush.lbColor, RGB(255, 250, 205));
+
+    // A second registration (as the tests do) is not a failure.
+    EXPECT_TRUE(App_RegisterWindowClasses(Instance()));
+}
+
+TEST_F(AppShellTest, LaysOutChildrenAndRestoresTheExactPlacementAfterFullScreen) {
+    ASSERT_NE(CreateMain(40, 30, 1200, 800), nullptr);
+    EXPECT_EQ(g_app.mainWindow, main_);
+    EXPECT_EQ(GetDlgCtrlID(g_app.measureToolbar), kIdMeasureToolbar);
+    EXPECT_EQ(GetDlgCtrlID(g_app.cameraToolbar), kIdCameraToolbar);
+    EXPECT_EQ(GetDlgCtrlID(g_app.cameraView), kIdCameraView);
+    EXPECT_EQ(GetDlgCtrlID(g_app.controlPanel), kIdControlPanel);
+    ExpectNormalLayout(main_);
+
+    // Resizing lays the children out again.
+    SetWindowPos(main_, nullptr, 0, 0, 1000, 700, SWP_NOMOVE | SWP_NOZORDER);
+    ExpectNormalLayout(main_);
+
+    WINDOWPLACEMENT before = {};
+    before.length = sizeof before;
+    ASSERT_TRUE(GetWindowPlacement(main_, &before));
+    RECT beforeRect;
+    GetWindowRect(main_, &beforeRect);
+
+    PostMessageW(main_, WM_APP_FULLSCREEN, 0, 0);
+    auto framed = [&] { return (GetWindowLongPtrW(main_, GWL_STYLE) & WS_CAPTION) != 0; };
+    ASSERT_TRUE(PumpUntil([&] { return !framed(); }, 3000));
+    EXPECT_EQ(GetWindowLongPtrW(main_, GWL_STYLE) & WS_OVERLAPPEDWINDOW, 0);
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(main_, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    RECT full;
+    GetWindowRect(main_, &full);
+    EXPECT_TRUE(SameRect(full, monitor.rcMonitor));
+    ExpectFullScreenLayout(main_);
+    EXPECT_EQ(GetFocus(), g_app.cameraView);
+
+    PostMessageW(main_, WM_APP_FULLSCREEN, 0, 0);
+    ASSERT_TRUE(PumpUntil(framed, 3000));
+    EXPECT_EQ(GetWindowLongPtrW(main_, GWL_STYLE) & WS_OVERLAPPEDWINDOW, WS_OVERLAPPEDWINDOW);
+    WINDOWPLACEMENT after = {};
+    after.length = sizeof after;
+    GetWindowPlacement(main_, &after);
+    EXPECT_EQ(after.showCmd, before.showCmd);
+    EXPECT_TRUE(SameRect(after.rcNormalPosition, before.rcNormalPosition));
+    RECT afterRect;
+    GetWindowRect(main_, &afterRect);
+    EXPECT_TRUE(SameRect(afterRect, beforeRect));
+    ExpectNormalLayout(main_);
+}
+
+TEST_F(AppShellTest, MaximisedWindowComesBackMaximisedWithItsNormalPlacement) {
+    ASSERT_NE(CreateMain(70, 50, 900, 600), nullptr);
+    ShowWindow(main_, SW_SHOWMAXIMIZED);
+    PumpFor(50);
+    ASSERT_TRUE(IsZoomed(main_));
+    WINDOWPLACEMENT before = {};
+    before.length = sizeof before;
+    GetWindowPlacement(main_, &before);
+
+    SendMessageW(main_, WM_APP_FULLSCREEN, 0, 0);
+    ExpectFullScreenLayout(main_);
+    SendMessageW(main_, WM_APP_FULLSCREEN, 0, 0);
+
+    EXPECT_TRUE(IsZoomed(main_));
+    WINDOWPLACEMENT after = {};
+    after.length = sizeof after;
+    GetWindowPlacement(main_, &after);
+    EXPECT_EQ(after.showCmd, static_cast<UINT>(SW_SHOWMAXIMIZED));
+    EXPECT_TRUE(SameRect(after.rcNormalPosition, before.rcNormalPosition));
+    ExpectNormalLayout(main_);
+
+    // Back to normal size: the placement from before full screen, not the monitor.
+    ShowWindow(main_, SW_RESTORE);
+    RECT restored;
+    GetWindowRect(main_, &restored);
+    EXPECT_EQ(restored.right - restored.left, 900);
+    EXPECT_EQ(restored.bottom - restored.top, 600);
+}
+
+TEST_F(AppShellTest, RefusesToBecomeSmallerThan798By520) {
+    ASSERT_NE(CreateMain(10, 10, 1000, 700), nullptr);
+    MINMAXINFO info = {};
+    SendMessageW(main_, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    EXPECT_EQ(info.ptMinTrackSize.x, 798);
+    EXPECT_EQ(info.ptMinTrackSize.y, 520);
+
+    RECT r;
+    SetWindowPos(main_, nullptr, 0, 0, 500, 300, SWP_NOMOVE | SWP_NOZORDER);
+    GetWindowRect(main_, &r);
+    EXPECT_EQ(r.right - r.left, 798);
+    EXPECT_EQ(r.bottom - r.top, 520);
+    SetWindowPos(main_, nullptr, 0, 0, 797, 900, SWP_NOMOVE | SWP_NOZORDER);
+    GetWindowRect(main_, &r);
+    EXPECT_EQ(r.right - r.left, 798);
+    EXPECT_EQ(r.bottom - r.top, 900);
+    // At the smallest size every child still has room.
+    SetWindowPos(main_, nullptr, 0, 0, 798, 520, SWP_NOMOVE | SWP_NOZORDER);
+    ExpectNormalLayout(main_);
+    EXPECT_GT(RectInParent(g_app.cameraView).right - RectInParent(g_app.cameraView).left, 0);
+}
+
+TEST_F(AppShellTest, MinimisingKeepsTheChildrenWhereTheyWere) {
+    ASSERT_NE(CreateMain(20, 20, 1100, 750), nullptr);
+    const RECT view = RectInParent(g_app.cameraView);
+    ShowWindow(main_, SW_MINIMIZE);
+    PumpFor(50);
+    ASSERT_TRUE(IsIconic(main_));
+    EXPECT_TRUE(SameRect(RectInParent(g_app.cameraView), view));
+    ShowWindow(main_, SW_RESTORE);
+    PumpFor(50);
+    ExpectNormalLayout(main_);
+}
+
+TEST_F(AppShellTest, CreationAndDeviceNoticesReachThePanelAndTheView) {
+    main_ = MainWindow_Create(Instance());
+    ASSERT_NE(main_, nullptr);
+    // The panel's notices of creation are posted, so they are still queued here.
+    MessageTap panel(g_app.controlPanel);
+    MessageTap view(g_app.cameraView);
+    MessageTap self(main_);
+    PumpFor(100);
+    ASSERT_EQ(panel.seen().size(), 2u);
+    EXPECT_EQ(panel.seen()[0].msg, static_cast<UINT>(WM_COMMAND));
+    EXPECT_EQ(LOWORD(panel.seen()[0].wParam), kCmdReloadTexts);
+    EXPECT_EQ(panel.seen()[1].msg, WM_APP_PANEL_REFRESH);
+    EXPECT_EQ(panel.seen()[1].wParam, static_cast<WPARAM>(kRefreshDeviceState));
+
+    panel.Clear();
+    PostMessageW(main_, WM_APP_DEVICE_LIST_CHANGED, 0, 0);
+    ASSERT_TRUE(PumpUntil([&] { return !panel.Refreshes().empty(); }, 2000));
+    EXPECT_EQ(panel.Refreshes(), std::vector<WPARAM>{kRefreshDeviceList});
+
+    // The settings dialog's OK hands the current overlay style to the view.
+    g_settings.gridColor = 0x800080;
+    g_settings.lineColor = 0x00FFFF;
+    g_settings.lineWidth = 2;
+    g_settings.textColor = 0xFF0000;
+    g_settings.textSize = 22;
+    SendMessageW(main_, WM_COMMAND, kCmdOverlayStyleChanged, 0);
+    auto styles = view.Commands(kViewCmdOverlayStyle);
+    ASSERT_EQ(styles.size(), 1u);
+    EXPECT_EQ(styles[0].payload, (std::vector<int32_t>{0x800080, 0x00FFFF, 2, 0xFF0000, 22}));
+
+    // A wide picture opens fitted; the format is remembered and saved; no calibration applies.
+    panel.Clear();
+    view.Clear();
+    g_requestedFormat = {kSubtypeMjpg, 1920, 1080, 0};
+    g_settings.mjpg = 0;
+    SendMessageW(main_, WM_APP_DEVICE_OPENED, 0, 0);
+    EXPECT_EQ(g_settings.mjpg, 1);
+    EXPECT_EQ(g_settings.width, 1920);
+    EXPECT_EQ(g_settings.height, 1080);
+    DWORD stored = 0, size = sizeof stored;
+    EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, kSettingsKeyPath, L"width", RRF_RT_REG_DWORD, nullptr,
+                           &stored, &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(stored, 1920u);
+    auto calibrations = view.Commands(kViewCmdCalibration);
+    ASSERT_EQ(calibrations.size(), 1u);
+    float scale;
+    std::memcpy(&scale, &calibrations[0].payload[0], sizeof scale);
+    EXPECT_EQ(scale, -1.0f);
+    EXPECT_EQ(calibrations[0].payload[1], 0);
+    auto zooms = view.Commands(kViewCmdZoom);
+    ASSERT_EQ(zooms.size(), 1u);
+    EXPECT_EQ(zooms[0].lParam, 0);
+    ASSERT_TRUE(PumpUntil([&] { return !self.Commands(kCmdAutoCrossline).empty(); }, 2000));
+    ASSERT_TRUE(PumpUntil([&] { return !panel.Refreshes().empty(); }, 2000));
+    EXPECT_EQ(panel.Refreshes(), std::vector<WPARAM>{kRefreshDeviceState});
+
+    // A smaller, interpolated YUY2 picture opens at 100 %.
+    view.Clear();
+    g_requestedFormat = {kSubtypeYuy2, 1280, 960, 1};
+    SendMessageW(main_, WM_APP_DEVICE_OPENED, 0, 0);
+    EXPECT_EQ(g_settings.mjpg, 0);
+    EXPECT_EQ(g_settings.interpolated, 1);
+    zooms = view.Commands(kViewCmdZoom);
+    ASSERT_EQ(zooms.size(), 1u);
+    EXPECT_EQ(zooms[0].lParam, 100);
+}
+
+TEST_F(AppShellTest, ClosingTheDeviceClosesTextAndCalibrationDialogsOnly) {
+    main_ = MainWindow_Create(Instance());
+    ASSERT_NE(main_, nullptr);
+    MessageTap panel(g_app.controlPanel);
+    PumpFor(50);
+    panel.Clear();
+    auto standIn = [&] {
+        return CreateWindowExW(0, L"STATIC", L"dialog", WS_POPUP, 0, 0, 10, 10, main_, nullptr,
+                               Instance(), nullptr);
+    };
+    HWND text = standIn(), calibration = standIn(), quick = standIn();
+    App_SetModelessDialog(kInputTextDialog, text);
+    App_SetModelessDialog(kCalibrationDialog, calibration);
+    App_SetModelessDialog(kQuickAdjustDialog, quick);
+
+    SendMessageW(main_, WM_APP_DEVICE_CLOSED, 0, 0);
+    EXPECT_FALSE(IsWindow(text));
+    EXPECT_FALSE(IsWindow(calibration));
+    EXPECT_EQ(App_ModelessDialog(kInputTextDialog), nullptr);
+    EXPECT_EQ(App_ModelessDialog(kCalibrationDialog), nullptr);
+    EXPECT_EQ(App_ModelessDialog(kQuickAdjustDialog), quick);
+    ASSERT_TRUE(PumpUntil([&] { return !panel.Refreshes().empty(); }, 2000));
+    EXPECT_EQ(panel.Refreshes(), std::vector<WPARAM>{kRefreshDeviceState});
+
+    // Closed again with nothing open: no harm.
+    SendMessageW(main_, WM_APP_DEVICE_CLOSED, 0, 0);
+    App_CloseModelessDialog(kQuickAdjustDialog);
+    EXPECT_FALSE(IsWindow(quick));
+
+    // Closing the main window ends the message loop with 0.
+    DestroyWindow(main_);
+    MSG quit;
+    ASSERT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(quit.wParam, 0u);
+    EXPECT_EQ(g_app.mainWindow, nullptr);
+}
+
+// A plain top-level window as the prompt's parent, 1000 pixels wide. Hidden: without a
+// window manager, Wine waits two seconds for each shown top-level window it destroys.
+class PromptParent {
+public:
+    PromptParent() {
+        hwnd_ = CreateWindowExW(0, L"STATIC", L"parent", WS_OVERLAPPEDWINDOW, 0, 0,
+                                1000, 600, nullptr, nullptr, Instance(), nullptr);
+    }
+    ~PromptParent() { DestroyWindow(hwnd_); }
+    HWND hwnd() const { return hwnd_; }
+
+private:
+    HWND hwnd_;
+};
+
+TEST(PromptWindow, ReusesOneWindowPlacesItAndCutsLongTexts) {
+    ASSERT_TRUE(App_RegisterWindowClasses(Instance()));
+    PromptParent parent;
+    HWND first = ShowPrompt(Instance(), parent.hwnd(), L"File saved: a.jpg", 58, 60);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(GetDlgCtrlID(first), kIdPrompt);
+    EXPECT_EQ(WindowText(first), L"File saved: a.jpg");
+    RECT r = RectInParent(first);
+    EXPECT_EQ(r.left, 58);
+    EXPECT_EQ(r.top, 60);
+    const int shortWidth = r.right - r.left;
+    EXPECT_GT(shortWidth, 32);
+
+    HWND second =
+        ShowPrompt(Instance(), parent.hwnd(), L"File saved: a much longer name.jpg", 0, 100);
+    EXPECT_EQ(second, first);
+    EXPECT_EQ(ChildrenWithId(parent.hwnd(), kIdPrompt), 1);
+    EXPECT_EQ(WindowText(first), L"File saved: a much longer name.jpg");
+    r = RectInParent(first);
+    const int width = r.right - r.left;
+    EXPECT_GT(width, shortWidth);
+    EXPECT_EQ(r.left, (ClientSize(parent.hwnd()).cx - width) / 2);  // x = 0: centred
+    EXPECT_EQ(r.top, 100);
+
+    // A move alone keeps the text and the size.
+    SendMessageW(first, WM_COMMAND, kPromptCmdMove, MAKELONG(120, 40));
+    r = RectInParent(first);
+    EXPECT_EQ(r.left, 120);
+    EXPECT_EQ(r.top, 40);
+    EXPECT_EQ(r.right - r.left, width);
+
+    const std::wstring longText(700, L'x');
+    ShowPrompt(Instance(), parent.hwnd(), longText.c_str(), 10, 10);
+    EXPECT_EQ(GetWindowTextLengthW(first), kPromptTextChars - 1);
+    EXPECT_EQ(SendMessageW(first, WM_GETDLGCODE, 0, 0), DLGC_STATIC);
+
+    // A new parent gets its own prompt.
+    PromptParent other;
+    HWND third = ShowPrompt(Instance(), other.hwnd(), L"hint", 5, 5);
+    EXPECT_NE(third, first);
+}
+
+// Several prompts run side by side, each in its own parent, so their time-outs are measured
+// in one wait.
+TEST(PromptWindow, ClosesAboutFourSecondsAfterTheLastTextOrSoonWhenAsked) {
+    ASSERT_TRUE(App_RegisterWindowClasses(Instance()));
+    PromptParent plain, renewed, moved, closeSoon, stay;
+    const DWORD start = GetTickCount();
+    HWND plainPrompt = ShowPrompt(Instance(), plain.hwnd(), L"one", 10, 10);
+    HWND renewedPrompt = ShowPrompt(Instance(), renewed.hwnd(), L"first text", 10, 10);
+    HWND movedPrompt = ShowPrompt(Instance(), moved.hwnd(), L"moving", 10, 10);
+    HWND soonPrompt = ShowPrompt(Instance(), closeSoon.hwnd(), L"hover hint", 10, 10);
+    HWND stayPrompt = ShowPrompt(Instance(), stay.hwnd(), L"stays", 10, 10);
+    SendMessageW(stayPrompt, WM_COMMAND, kPromptCmdLifeTime, 0);
+
+    struct Watch {
+        HWND prompt;
+        DWORD closedAt;
+    };
+    std::vector<Watch> watches = {{plainPrompt, 0}, {renewedPrompt, 0}, {movedPrompt, 0},
+                                  {soonPrompt, 0}, {stayPrompt, 0}};
+    auto note = [&] {
+        for (auto& w : watches)
+            if (w.closedAt == 0 && !IsWindow(w.prompt)) w.closedAt = GetTickCount();
+    };
+    auto allButStayClosed = [&] {
+        note();
+        for (size_t i = 0; i + 1 < watches.size(); ++i)
+            if (watches[i].closedAt == 0) return false;
+        return true;
+    };
+
+    PumpUntil([&] { return note(), false; }, 300);
+    SendMessageW(soonPrompt, WM_COMMAND, kPromptCmdCloseSoon, 0);
+    const DWORD soonAsked = GetTickCount();
+    PumpUntil([&] { return note(), false; }, 1700);
+    ShowPrompt(Instance(), renewed.hwnd(), L"second text", 10, 10);
+    const DWORD renewedAt = GetTickCount();
+    SendMessageW(movedPrompt, WM_COMMAND, kPromptCmdMove, MAKELONG(30, 30));
+    ASSERT_TRUE(PumpUntil(allButStayClosed, 12000));
+
+    auto lived = [](DWORD from, DWORD to) { return static_cast<long>(to - from); };
+    // 39 ticks of 100 ms; timers under Wine run late rather than early.
+    EXPECT_GE(lived(start, watches[0].closedAt), 3600);
+    EXPECT_LE(lived(start, watches[0].closedAt), 6500);
+    EXPECT_GE(lived(renewedAt, watches[1].closedAt), 3600);
+    EXPECT_LE(lived(renewedAt, watches[1].closedAt), 6500);
+    EXPECT_LE(lived(start, watches[2].closedAt), 6500);  // a move does not restart the count
+    EXPECT_LT(lived(start, watches[2].closedAt), lived(start, watches[1].closedAt));
+    EXPECT_GE(lived(soonAsked, watches[3].closedAt), 100);
+    EXPECT_LE(lived(soonAsked, watches[3].closedAt), 1000);
+
+    // Life time 0 keeps the prompt; restarting the life time starts a fresh count.
+    EXPECT_TRUE(IsWindow(stayPrompt));
+    SendMessageW(stayPrompt, WM_COMMAND, kPromptCmdLifeTime, 38);
+    const DWORD restarted = GetTickCount();
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(stayPrompt); }, 8000));
+    EXPECT_GE(lived(restarted, GetTickCount()), 3600);
+}
+
+// A dialog of two edit boxes from an in-memory template.
+HWND CreateTwoEditDialog(HWND* first, HWND* second) {
+    struct alignas(4) Template {
+        DLGTEMPLATE dialog;
+        WORD menu, windowClass, title;
+        DLGITEMTEMPLATE edit1;
+        WORD class1[2], title1, extra1, align2;  // items start on a DWORD
+        DLGITEMTEMPLATE edit2;
+        WORD class2[2], title2, extra2;
+    } t = {};
+    static_assert(offsetof(Template, edit1) % 4 == 0 && offsetof(Template, edit2) % 4 == 0,
+                  "dialog items must be DWORD aligned");
+    t.dialog.style = WS_POPUP | WS_VISIBLE | DS_MODALFRAME | WS_CAPTION;
+    t.dialog.cdit = 2;
+    t.dialog.cx = 120;
+    t.dialog.cy = 60;
+    t.edit1 = {WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_BORDER, 0, 5, 5, 100, 12, 201};
+    t.class1[0] = 0xFFFF;
+    t.class1[1] = 0x0081;  // edit
+    t.edit2 = {WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_BORDER, 0, 5, 25, 100, 12, 202};
+    t.class2[0] = 0xFFFF;
+    t.class2[1] = 0x0081;
+    DLGPROC noHandling = [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; };
+    HWND dialog = CreateDialogIndirectParamW(Instance(), &t.dialog, nullptr, noHandling, 0);
+    *first = GetDlgItem(dialog, 201);
+    *second = GetDlgItem(dialog, 202);
+    return dialog;
+}
+
+TEST(MessageLoop, OffersKeysToTheOpenModelessDialogsAndReturnsTheQuitCode) {
+    HWND first = nullptr, second = nullptr;
+    HWND dialog = CreateTwoEditDialog(&first, &second);
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_NE(second, nullptr);
+    SetForegroundWindow(dialog);
+    SetActiveWindow(dialog);
+
+    // Not registered: Tab goes to the edit box, which ignores it.
+    SetFocus(first);
+    ASSERT_EQ(GetFocus(), first);
+    PostMessageW(first, WM_KEYDOWN, VK_TAB, 0);
+    PostQuitMessage(3);
+    EXPECT_EQ(App_RunMessageLoop(), 3);
+    EXPECT_EQ(GetFocus(), first);
+
+    // Registered: the dialog manager moves the focus to the next box.
+    App_SetModelessDialog(kQuickAdjustDialog, dialog);
+    PostMessageW(first, WM_KEYDOWN, VK_TAB, 0);
+    PostQuitMessage(5);
+    EXPECT_EQ(App_RunMessageLoop(), 5);
+    EXPECT_EQ(GetFocus(), second);
+
+    // A destroyed dialog is no longer open and is not offered anything.
+    DestroyWindow(dialog);
+    EXPECT_EQ(App_ModelessDialog(kQuickAdjustDialog), nullptr);
+    PostQuitMessage(0);
+    EXPECT_EQ(App_RunMessageLoop(), 0);
+    App_SetModelessDialog(kQuickAdjustDialog, nullptr);
+}
+
+std::wstring ProgramPath() {
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring path = self;
+    path.resize(path.find_last_of(L'\\'));          // ...\tests
+    path.resize(path.find_last_of(L'\\'));          // build tree
+    return path + L"\\app\\tessaloom.exe";
+}
+
+// Runs the real program and waits for it to end while this thread keeps serving its
+// windows (the program restores them with a synchronous message). -1 if it does not end.
+long RunProgram(const std::wstring& exe, DWORD timeoutMs) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        return -2;
+    }
+    const bool ended = PumpUntil(
+        [&] { return WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0; }, timeoutMs);
+    DWORD code = 0;
+    if (ended) {
+        GetExitCodeProcess(process.hProcess, &code);
+    } else {
+        TerminateProcess(process.hProcess, 99);
+        WaitForSingleObject(process.hProcess, 5000);
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return ended ? static_cast<long>(code) : -1;
+}
+
+// This process plays the running copy: it takes the mutex first and owns a main window.
+TEST_F(AppShellTest, SecondCopyActivatesTheFirstAndEndsWithZero) {
+    const std::wstring exe = ProgramPath();
+    ASSERT_NE(GetFileAttributesW(exe.c_str()), INVALID_FILE_ATTRIBUTES) << "missing program";
+    ASSERT_TRUE(TopLevelWindowsOfClass(kMainWindowClass).empty());
+
+    EXPECT_FALSE(ActivateRunningInstance());  // first copy: takes the mutex
+    EXPECT_TRUE(ActivateRunningInstance());   // mutex taken, no window yet: end quietly
+
+    ASSERT_NE(CreateMain(60, 40, 1000, 700), nullptr);
+    ShowWindow(main_, SW_MINIMIZE);
+    PumpFor(50);
+    ASSERT_TRUE(IsIconic(main_));
+    EXPECT_TRUE(ActivateRunningInstance());
+    EXPECT_FALSE(IsIconic(main_));
+    EXPECT_TRUE(IsWindowVisible(main_));
+
+    ShowWindow(main_, SW_MINIMIZE);
+    PumpFor(50);
+    ASSERT_TRUE(IsIconic(main_));
+    EXPECT_EQ(RunProgram(exe, 60000), 0);
+    EXPECT_FALSE(IsIconic(main_));
+    EXPECT_EQ(TopLevelWindowsOfClass(kMainWindowClass), std::vector<HWND>{main_});
+}
+
+}  // namespace
