@@ -1,0 +1,46 @@
+// The camera view: the live picture with zoom, scrolling and digital zoom, the overlay,
+// mouse measuring, and the capture side's notification window. One view per program.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+
+#include "measure/calibration.h"
+#include "measure/shapes.h"
+
+// View commands (WM_COMMAND low word).
+constexpr int kViewCmdFullScreenButton = 100;
+constexpr int kViewCmdOverlayStyle = 8001;
+constexpr int kViewCmdSetTool = 8002;
+constexpr int kViewCmdSetZoom = 8003;
+constexpr int kViewCmdApplyCalibration = 8004;
+constexpr int kViewCmdTextPlacement = 8005;
+
+// Posted to the parent (wParam 0, lParam 0).
+constexpr UINT WM_APP_FIT_ZOOM_CHANGED = WM_APP + 6;
+constexpr UINT WM_APP_FULL_SCREEN = WM_APP + 8;
+
+constexpr int kIdViewTimer = 16;
+constexpr int kIdBitmapNoDevice = 139;
+constexpr int kIdIconFullScreen = 5116;
+
+LRESULT CALLBACK CameraWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+// The view's window class: style 0, 4 extra bytes, arrow cursor, light-grey background.
+bool CameraView_RegisterClass(HINSTANCE instance);
+
+// Read access for other windows (main window, panel, photo capture).
+int CameraView_ZoomPercent();
+int CameraView_DigitalZoom();
+void CameraView_SetDigitalZoom(int level);
+// The last composed picture, frame and overlay at display size; null before the first.
+HDC CameraView_SurfaceDC();
+HBITMAP CameraView_SurfaceBitmap();
+int CameraView_DisplayWidth();
+int CameraView_DisplayHeight();
+BITMAPINFOHEADER* CameraView_FrameInfo();
+void CameraView_SetPlaceholderTexts(const wchar_t* noDevice, const wchar_t* textPlaceholder);
+MeasureModel& CameraView_Measure();
+const ActiveCalibration& CameraView_Calibration();
+// Builds and presents the picture now (drags, scrolling, hover).
+void CameraView_ComposeNow();
