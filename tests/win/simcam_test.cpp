@@ -604,6 +604,66 @@ TEST_F(SimcamTest, CapabilitiesFollowTheConfiguredListInOrder) {
     config->Release();
 }
 
+TEST_F(SimcamTest, SecondVideoInfoLayoutIsOfferedAndStreams) {
+    const std::wstring instance = PlugCamera(L"TInfo2", L"--videoinfo2 --formats MJPG:1280x720");
+    IBaseFilter* camera = BindCamera(instance);
+    ASSERT_NE(camera, nullptr);
+    CameraGraph graph;
+    ASSERT_TRUE(graph.Build(camera, nullptr, false));
+    camera->Release();
+    IAMStreamConfig* config = graph.StreamConfig();
+    ASSERT_NE(config, nullptr);
+    AM_MEDIA_TYPE* mt = nullptr;
+    VIDEO_STREAM_CONFIG_CAPS caps;
+    ASSERT_EQ(config->GetStreamCaps(0, &mt, reinterpret_cast<BYTE*>(&caps)), S_OK);
+    config->Release();
+    const GUID videoInfo2 = {0xF72A76A0, 0xEB0A, 0x11D0, {0xAC, 0xE4, 0x00, 0x00, 0xC0, 0xCC, 0x16, 0xBA}};
+    EXPECT_TRUE(IsEqualGUID(mt->formattype, videoInfo2));
+    ASSERT_GE(mt->cbFormat, 72u + sizeof(BITMAPINFOHEADER));
+    const auto* bmi = reinterpret_cast<const BITMAPINFOHEADER*>(mt->pbFormat + 72);
+    EXPECT_EQ(bmi->biWidth, 1280);
+    EXPECT_EQ(bmi->biHeight, 720);
+    CoTaskMemFree(mt->pbFormat);
+    CoTaskMemFree(mt);
+    graph.capture.KeepAtMost(1);
+    ASSERT_FALSE(FAILED(graph.Run()));
+    ASSERT_GE(WaitForSamples(graph.capture, 3), 3u);
+    const JpegInfo info = InspectJpeg(graph.capture.Samples().back());
+    EXPECT_TRUE(info.decoded);
+    EXPECT_EQ(info.width, 1280);
+}
+
+TEST_F(SimcamTest, UnpluggingAStreamingCameraSilencesItAndTellsTheGraph) {
+    const std::wstring instance = PlugCamera(L"TYank", L"--formats MJPG:640x480");
+    IBaseFilter* camera = BindCamera(instance);
+    ASSERT_NE(camera, nullptr);
+    CameraGraph graph;
+    ASSERT_TRUE(graph.Build(camera, nullptr, false));
+    camera->Release();
+    IMediaEvent* events = nullptr;
+    graph.graph()->QueryInterface(IID_IMediaEvent, reinterpret_cast<void**>(&events));
+    ASSERT_NE(events, nullptr);
+    ASSERT_FALSE(FAILED(graph.Run()));
+    ASSERT_GE(WaitForSamples(graph.capture, 3), 3u);
+    EXPECT_EQ(RunTool(L"unplug TYank").code, 0u);
+    bool lost = false;
+    PumpUntil([&] {
+        long code = 0;
+        LONG_PTR p1 = 0, p2 = 0;
+        while (!lost && events->GetEvent(&code, &p1, &p2, 0) == S_OK) {
+            lost = code == EC_DEVICE_LOST && p2 == 0;
+            events->FreeEventParams(code, p1, p2);
+        }
+        return lost;
+    }, 3000);
+    EXPECT_TRUE(lost);
+    const size_t silent = graph.capture.Count();
+    PumpFor(500);
+    EXPECT_EQ(graph.capture.Count(), silent);
+    events->Release();
+    EXPECT_FALSE(FAILED(graph.Stop()));
+}
+
 TEST_F(SimcamTest, EveryFormatStreamsAtTheFrameRateWithWellFormedSamples) {
     const std::wstring instance = PlugCamera(L"TStream");
     for (const Format& format : {kMjpg1080, kMjpg720, kMjpg480, kYuy2480, kYuy2240}) {
