@@ -12,7 +12,9 @@ namespace {
 constexpr wchar_t kLabelFace[] = L"Segoe UI";
 constexpr int kRulerLineWidth = 2;
 
-const wchar_t* Wide(std::u16string_view text) { return reinterpret_cast<const wchar_t*>(text.data()); }
+const wchar_t* Wide(std::u16string_view text) {
+    return reinterpret_cast<const wchar_t*>(text.data());
+}
 
 HFONT CreateLabelFont(int32_t textSize) {
     HDC screen = GetDC(nullptr);
@@ -84,8 +86,12 @@ void Paint(const OverlayResources& r, const ShapeDrawing& drawing) {
         const RECT rect = ToRect(frame);
         FrameRect(r.dc, &rect, r.lineBrush);
     }
-    for (const Segment& s : drawing.measureLines) GdipDrawLineI(r.graphics, r.measurePen, s.x1, s.y1, s.x2, s.y2);
-    for (const Segment& s : drawing.thinLines) GdipDrawLineI(r.graphics, r.thinPen, s.x1, s.y1, s.x2, s.y2);
+    for (const Segment& s : drawing.measureLines) {
+        GdipDrawLineI(r.graphics, r.measurePen, s.x1, s.y1, s.x2, s.y2);
+    }
+    for (const Segment& s : drawing.thinLines) {
+        GdipDrawLineI(r.graphics, r.thinPen, s.x1, s.y1, s.x2, s.y2);
+    }
     for (const CircleBox& c : drawing.circles) {
         GdipDrawArcI(r.graphics, r.measurePen, c.left, c.top, c.size, c.size, 0.0f, 360.0f);
     }
@@ -157,14 +163,15 @@ TextSize MeasureLabelText(const OverlayResources& resources, std::u16string_view
     return size;
 }
 
-void DrawHandle(const OverlayResources& resources, bool filled, int32_t x, int32_t y, PictureSize picture) {
+void DrawHandle(const OverlayResources& resources, bool filled, int32_t x, int32_t y,
+                PictureSize picture) {
     ShapeDrawing drawing;
     drawing.handles.push_back({HandleBoxAt(x, y, picture), filled});
     Paint(resources, drawing);
 }
 
-void DrawSingleLabel(const OverlayResources& resources, std::u16string_view text, int32_t x, int32_t y,
-                     PictureSize picture) {
+void DrawSingleLabel(const OverlayResources& resources, std::u16string_view text, int32_t x,
+                     int32_t y, PictureSize picture) {
     auto measure = [&resources](std::u16string_view t) { return MeasureLabelText(resources, t); };
     DrawLabelTexts(resources, {SingleLabel(std::u16string(text), x, y, picture, measure)});
 }
@@ -175,7 +182,8 @@ void DrawCrossline(const OverlayResources& resources, const ViewGeometry& view,
     HDC dc = resources.dc;
     // The value text is measured and drawn in whatever font the surface holds, not the label font.
     const CrosslineDrawing drawing = DrawingOfCrossline(
-        PictureOf(view), calibration, [dc](std::u16string_view text) { return MeasureInCurrentFont(dc, text); });
+        PictureOf(view), calibration,
+        [dc](std::u16string_view text) { return MeasureInCurrentFont(dc, text); });
     HPEN pen = CreatePen(PS_SOLID, 1, resources.style.gridColor);
     HGDIOBJ previous = SelectObject(dc, pen);
     DrawGdiLines(dc, drawing.lines);
@@ -184,12 +192,14 @@ void DrawCrossline(const OverlayResources& resources, const ViewGeometry& view,
     DeleteObject(pen);
 }
 
-void DrawRuler(const OverlayResources& resources, const ViewGeometry& view, CalibrationRuler& ruler) {
+void DrawRuler(const OverlayResources& resources, const ViewGeometry& view,
+               CalibrationRuler& ruler) {
     if (!Ready(resources, view) || !ruler.Active()) return;
     PlaceRuler(ruler, view.pictureWidth);
     HDC dc = resources.dc;
     const RulerDrawing drawing = DrawingOfRuler(
-        ruler, PictureOf(view), [&resources](std::u16string_view text) { return MeasureLabelText(resources, text); });
+        ruler, PictureOf(view),
+        [&resources](std::u16string_view text) { return MeasureLabelText(resources, text); });
     HPEN wide = CreatePen(PS_SOLID, kRulerLineWidth, resources.style.lineColor);
     HPEN thin = CreatePen(PS_SOLID, 1, resources.style.lineColor);
     HGDIOBJ previous = SelectObject(dc, wide);
@@ -202,13 +212,15 @@ void DrawRuler(const OverlayResources& resources, const ViewGeometry& view, Cali
     DrawLabelTexts(resources, {drawing.label});
 }
 
-void DrawShapes(const OverlayResources& resources, const ViewGeometry& view, const MeasureModel& model,
-                const ActiveCalibration& calibration, std::u16string_view textPlaceholder) {
+void DrawShapes(const OverlayResources& resources, const ViewGeometry& view,
+                const MeasureModel& model, const ActiveCalibration& calibration,
+                std::u16string_view textPlaceholder) {
     if (!Ready(resources, view)) return;
     const ShapeDrawContext context = ContextFor(resources, view, calibration, textPlaceholder);
     const ShapeList& shapes = model.Shapes();
     for (size_t i = 0; i < shapes.size(); ++i) {
-        const ShapeMark mark = MarkOf(static_cast<int32_t>(i), model.SelectedIndex(), model.HoveredIndex());
+        const ShapeMark mark =
+            MarkOf(static_cast<int32_t>(i), model.SelectedIndex(), model.HoveredIndex());
         Paint(resources, DrawingOfShape(shapes[i], mark, context));
     }
 }

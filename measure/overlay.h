@@ -15,10 +15,10 @@ class GpPen;
 
 // The drawing objects of one surface. Made when the surface is made, released with it.
 struct OverlayResources {
-    HDC dc = nullptr;                          // the surface's memory DC, not owned
-    Gdiplus::GpGraphics* graphics = nullptr;   // on dc, anti-aliased
-    Gdiplus::GpPen* measurePen = nullptr;      // lineColor, lineWidth
-    Gdiplus::GpPen* thinPen = nullptr;         // lineColor, 1 pixel
+    HDC dc = nullptr;                         // the surface's memory DC, not owned
+    Gdiplus::GpGraphics* graphics = nullptr;  // on dc, anti-aliased
+    Gdiplus::GpPen* measurePen = nullptr;     // lineColor, lineWidth
+    Gdiplus::GpPen* thinPen = nullptr;        // lineColor, 1 pixel
     HBRUSH lineBrush = nullptr;
     HFONT labelFont = nullptr;
     OverlayStyle style;
@@ -36,9 +36,10 @@ bool SetOverlayStyle(OverlayResources& resources, const OverlayStyle& style);
 TextSize MeasureLabelText(const OverlayResources& resources, std::u16string_view text);
 
 // The routines other overlays (the digital zoom mark, the ruler) share.
-void DrawHandle(const OverlayResources& resources, bool filled, int32_t x, int32_t y, PictureSize picture);
-void DrawSingleLabel(const OverlayResources& resources, std::u16string_view text, int32_t x, int32_t y,
-                     PictureSize picture);
+void DrawHandle(const OverlayResources& resources, bool filled, int32_t x, int32_t y,
+                PictureSize picture);
+void DrawSingleLabel(const OverlayResources& resources, std::u16string_view text, int32_t x,
+                     int32_t y, PictureSize picture);
 
 // Everything below draws only at zoom 100 without digital zoom; `view` says whether that holds
 // and gives the picture size.
@@ -46,9 +47,11 @@ void DrawCrossline(const OverlayResources& resources, const ViewGeometry& view,
                    const ActiveCalibration& calibration);
 // Places a ruler that has not been placed yet, then draws it. Scrolling the view to the
 // picture's centre is the caller's part.
-void DrawRuler(const OverlayResources& resources, const ViewGeometry& view, CalibrationRuler& ruler);
-void DrawShapes(const OverlayResources& resources, const ViewGeometry& view, const MeasureModel& model,
-                const ActiveCalibration& calibration, std::u16string_view textPlaceholder);
+void DrawRuler(const OverlayResources& resources, const ViewGeometry& view,
+               CalibrationRuler& ruler);
+void DrawShapes(const OverlayResources& resources, const ViewGeometry& view,
+                const MeasureModel& model, const ActiveCalibration& calibration,
+                std::u16string_view textPlaceholder);
 // Only while the model shows its shape in progress (a drag, a third point or a text placed).
 void DrawShapeInProgress(const OverlayResources& resources, const ViewGeometry& view,
                          const MeasureModel& model, const ActiveCalibration& calibration,

@@ -69,10 +69,12 @@ private:
         if (Marked()) Handle(x, y);
     }
     void Label(std::u16string text, int32_t x, int32_t y) {
-        out_.texts.push_back(SingleLabel(std::move(text), x, y, context_.picture, context_.measureLabel));
+        out_.texts.push_back(
+            SingleLabel(std::move(text), x, y, context_.picture, context_.measureLabel));
     }
     void Labels(std::vector<std::u16string> lines, int32_t x, int32_t y) {
-        for (TextBox& box : MultiLabel(std::move(lines), x, y, context_.picture, context_.measureLabel)) {
+        for (TextBox& box :
+             MultiLabel(std::move(lines), x, y, context_.picture, context_.measureLabel)) {
             out_.texts.push_back(std::move(box));
         }
     }
@@ -116,7 +118,8 @@ void ShapeBuilder::Line(const MeasureShape& s) {
         out_.thinLines.push_back({end.x - a, end.y + b, end.x + a, end.y - b});
     }
     if (Calibrated()) {
-        Label(FormatLengthLabel("", ToUnits(PixelDistance(s.p1x, s.p1y, s.p2x, s.p2y), Scale()), Unit()),
+        Label(FormatLengthLabel("", ToUnits(PixelDistance(s.p1x, s.p1y, s.p2x, s.p2y), Scale()),
+                                Unit()),
               s.p1x, s.p1y);
     }
 }
@@ -143,15 +146,17 @@ void ShapeBuilder::Parallel(const MeasureShape& s) {
         const double theta = std::atan2(dy, dx);
         const double c = std::cos(theta), sn = std::sin(theta);
         const double vx = s.p3x - s.p1x, vy = s.p3y - s.p1y;
-        distance = vx * sn - vy * c;      // signed, across the base
+        distance = vx * sn - vy * c;            // signed, across the base
         const double along = vx * c + vy * sn;  // the foot's position along the base
-        out_.thinLines.push_back({s.p3x, s.p3y, s.p1x + Truncate(c * along), s.p1y + Truncate(sn * along)});
+        out_.thinLines.push_back(
+            {s.p3x, s.p3y, s.p1x + Truncate(c * along), s.p1y + Truncate(sn * along)});
         const double halfLength = std::sqrt(dx * dx + dy * dy) * 0.5;
         const int32_t hx = Truncate(c * halfLength), hy = Truncate(sn * halfLength);
         out_.measureLines.push_back({s.p3x - hx, s.p3y - hy, s.p3x + hx, s.p3y + hy});
     }
     if (Calibrated()) {
-        Label(FormatLengthLabel("D:", std::fabs(static_cast<float>(distance) / Scale()), Unit()), s.p3x, s.p3y);
+        Label(FormatLengthLabel("D:", std::fabs(static_cast<float>(distance) / Scale()), Unit()),
+              s.p3x, s.p3y);
     }
 }
 
@@ -160,15 +165,16 @@ void ShapeBuilder::Rectangle(const MeasureShape& s) {
     MarkedHandle(s.p2x, s.p2y);
     MarkedHandle(s.p1x, s.p2y);
     MarkedHandle(s.p2x, s.p1y);
-    const OverlayRect frame = {std::min(s.p1x, s.p2x), std::min(s.p1y, s.p2y), std::max(s.p1x, s.p2x),
-                               std::max(s.p1y, s.p2y)};
+    const OverlayRect frame = {std::min(s.p1x, s.p2x), std::min(s.p1y, s.p2y),
+                               std::max(s.p1x, s.p2x), std::max(s.p1y, s.p2y)};
     out_.frames.push_back(frame);
     if (context_.lineWidth > 1) {
         out_.frames.push_back({frame.left + 1, frame.top + 1, frame.right - 1, frame.bottom - 1});
     }
     if (Calibrated()) {
         const RectangleFigures f = MeasureRectangle(s.p1x, s.p1y, s.p2x, s.p2y, Scale());
-        Labels({FormatRectangleSidesLabel(f.width, f.height, Unit()), FormatRectangleAreaLabel(f.area, Unit())},
+        Labels({FormatRectangleSidesLabel(f.width, f.height, Unit()),
+                FormatRectangleAreaLabel(f.area, Unit())},
                frame.left, frame.top);
     }
 }
@@ -181,7 +187,8 @@ void ShapeBuilder::Circle(const MeasureShape& s) {
     Circle(s.p1x, s.p1y, radius);
     if (Calibrated()) {
         const CircleFigures f = MeasureCircle(radius, Scale());
-        Labels({FormatLengthLabel("R:", f.radius, Unit()), FormatLengthLabel("C:", f.circumference, Unit()),
+        Labels({FormatLengthLabel("R:", f.radius, Unit()),
+                FormatLengthLabel("C:", f.circumference, Unit()),
                 FormatCircleAreaLabel(f.area, Unit())},
                s.p1x, s.p1y);
     }
@@ -194,7 +201,9 @@ void ShapeBuilder::Concentric(const MeasureShape& s) {
         MarkedHandle(s.p2x, s.p2y);
         out_.measureLines.push_back({s.p1x, s.p1y, s.p2x, s.p2y});
         Circle(s.p1x, s.p1y, inner);
-        if (Calibrated()) Label(FormatLengthLabel("R1:", ToUnits(inner, Scale()), Unit()), s.p1x, s.p1y);
+        if (Calibrated()) {
+            Label(FormatLengthLabel("R1:", ToUnits(inner, Scale()), Unit()), s.p1x, s.p1y);
+        }
         return;
     }
     const float outer = PixelDistance(s.p1x, s.p1y, s.p3x, s.p3y);
@@ -217,7 +226,8 @@ void ShapeBuilder::Angle(const MeasureShape& s) {
     out_.measureLines.push_back({s.p1x, s.p1y, s.p2x, s.p2y});
     if (!HasThirdPoint(s)) return;
     out_.measureLines.push_back({s.p1x, s.p1y, s.p3x, s.p3y});
-    Label(FormatAngleLabel(AngleBetweenArms(s.p1x, s.p1y, s.p2x, s.p2y, s.p3x, s.p3y)), s.p1x, s.p1y);
+    Label(FormatAngleLabel(AngleBetweenArms(s.p1x, s.p1y, s.p2x, s.p2y, s.p3x, s.p3y)), s.p1x,
+          s.p1y);
 }
 
 void ShapeBuilder::Pencil(const MeasureShape& s) {
@@ -225,7 +235,8 @@ void ShapeBuilder::Pencil(const MeasureShape& s) {
     MarkedHandle(s.points.front().x, s.points.front().y);
     MarkedHandle(s.points.back().x, s.points.back().y);
     for (size_t i = 1; i < s.points.size(); ++i) {
-        out_.measureLines.push_back({s.points[i - 1].x, s.points[i - 1].y, s.points[i].x, s.points[i].y});
+        out_.measureLines.push_back(
+            {s.points[i - 1].x, s.points[i - 1].y, s.points[i].x, s.points[i].y});
     }
 }
 
@@ -240,7 +251,8 @@ void ShapeBuilder::Text(const MeasureShape& s) {
 
 // A tick across an axis: `vertical` ticks cross the vertical centre line at y = `at` and run
 // horizontally from centre + from to centre + to; the others cross the horizontal line.
-void AddTick(std::vector<Segment>& lines, bool vertical, int32_t at, int32_t centre, int32_t from, int32_t to) {
+void AddTick(std::vector<Segment>& lines, bool vertical, int32_t at, int32_t centre, int32_t from,
+             int32_t to) {
     if (vertical) {
         lines.push_back({centre + from, at, centre + to, at});
     } else {
@@ -249,22 +261,24 @@ void AddTick(std::vector<Segment>& lines, bool vertical, int32_t at, int32_t cen
 }
 
 void PixelTicks(CrosslineDrawing& out, PictureSize p) {
-    const int32_t cx = p.width / 2, cy = p.height / 2;
     // Ticks lie left of the vertical line and above the horizontal one.
-    for (int32_t i = 1; i < p.height / 20; ++i) {
-        const int32_t len = i % 5 == 0 ? kPixelTickLong : kPixelTickShort;
-        for (int32_t y : {cy - kPixelTickSpacing * i, cy + kPixelTickSpacing * i}) AddTick(out.lines, true, y, cx, -len, 0);
-    }
-    for (int32_t i = 1; i < p.width / 20; ++i) {
-        const int32_t len = i % 5 == 0 ? kPixelTickLong : kPixelTickShort;
-        for (int32_t x : {cx - kPixelTickSpacing * i, cx + kPixelTickSpacing * i}) AddTick(out.lines, false, x, cy, -len, 0);
-    }
+    auto axis = [&out](bool vertical, int32_t extent, int32_t across) {
+        const int32_t centre = extent / 2;
+        for (int32_t i = 1; i < extent / 20; ++i) {
+            const int32_t len = i % 5 == 0 ? kPixelTickLong : kPixelTickShort;
+            AddTick(out.lines, vertical, centre - kPixelTickSpacing * i, across, -len, 0);
+            AddTick(out.lines, vertical, centre + kPixelTickSpacing * i, across, -len, 0);
+        }
+    };
+    axis(true, p.height, p.width / 2);
+    axis(false, p.width, p.height / 2);
 }
 
 // Major ticks every step out from the centre along one axis, each with nine minor ticks on its
 // side towards the centre. `extent` is the picture's size along the axis. Calibrated ticks
 // stand right of the vertical line and above the horizontal one.
-void CalibratedAxis(std::vector<Segment>& lines, bool vertical, int32_t extent, int32_t centreAcross, int32_t step) {
+void CalibratedAxis(std::vector<Segment>& lines, bool vertical, int32_t extent,
+                    int32_t centreAcross, int32_t step) {
     const int32_t centre = extent / 2;
     const int32_t steps = centre / step + 1;
     auto tick = [&](int32_t at, int32_t len) {
@@ -308,7 +322,8 @@ OverlayStyle OverlayStyleFromCommand(const int32_t values[5]) {
 }
 
 uint32_t OpaqueArgb(uint32_t colorref) {
-    const uint32_t red = colorref & 0xFF, green = (colorref >> 8) & 0xFF, blue = (colorref >> 16) & 0xFF;
+    const uint32_t red = colorref & 0xFF, green = (colorref >> 8) & 0xFF,
+                   blue = (colorref >> 16) & 0xFF;
     return 0xFF000000u | red << 16 | green << 8 | blue;
 }
 
@@ -346,8 +361,8 @@ std::vector<TextBox> MultiLabel(std::vector<std::u16string> lines, int32_t x, in
 }
 
 OverlayRect HandleBoxAt(int32_t x, int32_t y, PictureSize picture) {
-    return {std::max(0, x - kHandleHalf), std::max(0, y - kHandleHalf), std::min(picture.width, x + kHandleHalf),
-            std::min(picture.height, y + kHandleHalf)};
+    return {std::max(0, x - kHandleHalf), std::max(0, y - kHandleHalf),
+            std::min(picture.width, x + kHandleHalf), std::min(picture.height, y + kHandleHalf)};
 }
 
 ShapeMark MarkOf(int32_t index, int32_t selectedIndex, int32_t hoveredIndex) {
@@ -355,7 +370,8 @@ ShapeMark MarkOf(int32_t index, int32_t selectedIndex, int32_t hoveredIndex) {
     return index == hoveredIndex ? ShapeMark::Hovered : ShapeMark::None;
 }
 
-ShapeDrawing DrawingOfShape(const MeasureShape& shape, ShapeMark mark, const ShapeDrawContext& context) {
+ShapeDrawing DrawingOfShape(const MeasureShape& shape, ShapeMark mark,
+                            const ShapeDrawContext& context) {
     return ShapeBuilder(context, mark, false).Build(shape, shape.kind);
 }
 

@@ -79,12 +79,12 @@ std::vector<TextBox> MultiLabel(std::vector<std::u16string> lines, int32_t x, in
 OverlayRect HandleBoxAt(int32_t x, int32_t y, PictureSize picture);
 
 struct ShapeDrawing {
-    std::vector<HandleBox> handles;    // lineBrush: filled or a 1-pixel frame
-    std::vector<OverlayRect> frames;   // 1-pixel frames with lineBrush
-    std::vector<Segment> measureLines; // anti-aliased, measurement pen
-    std::vector<Segment> thinLines;    // anti-aliased, 1-pixel pen
-    std::vector<CircleBox> circles;    // anti-aliased, measurement pen
-    std::vector<TextBox> texts;        // label font, text colour
+    std::vector<HandleBox> handles;     // lineBrush: filled or a 1-pixel frame
+    std::vector<OverlayRect> frames;    // 1-pixel frames with lineBrush
+    std::vector<Segment> measureLines;  // anti-aliased, measurement pen
+    std::vector<Segment> thinLines;     // anti-aliased, 1-pixel pen
+    std::vector<CircleBox> circles;     // anti-aliased, measurement pen
+    std::vector<TextBox> texts;         // label font, text colour
 };
 
 enum class ShapeMark { None, Hovered, Selected };
@@ -99,7 +99,8 @@ struct ShapeDrawContext {
 };
 
 // A finished shape of the list.
-ShapeDrawing DrawingOfShape(const MeasureShape& shape, ShapeMark mark, const ShapeDrawContext& context);
+ShapeDrawing DrawingOfShape(const MeasureShape& shape, ShapeMark mark,
+                            const ShapeDrawContext& context);
 // The shape being built, drawn as the current tool (not its kind field), never marked, with
 // long end bars on a line and a text always framed.
 ShapeDrawing DrawingOfShapeInProgress(const MeasureShape& shape, int32_t currentTool,
@@ -108,7 +109,7 @@ ShapeDrawing DrawingOfShapeInProgress(const MeasureShape& shape, int32_t current
 struct CrosslineDrawing {
     std::vector<Segment> lines;  // centre lines and ticks, 1-pixel grid pen
     bool hasValue = false;
-    TextBox value;               // the scale step under the first major tick right of the centre
+    TextBox value;  // the scale step under the first major tick right of the centre
 };
 
 // Pixel ticks every 10 pixels without a calibration, ticks in units with the step's value
@@ -117,9 +118,9 @@ CrosslineDrawing DrawingOfCrossline(PictureSize picture, const ActiveCalibration
                                     const TextMeasure& measureValue);
 
 struct RulerDrawing {
-    Segment line;                 // 2-pixel pen
-    std::vector<Segment> details; // end bars and hover arrows, 1-pixel pen
-    TextBox label;                // label font
+    Segment line;                  // 2-pixel pen
+    std::vector<Segment> details;  // end bars and hover arrows, 1-pixel pen
+    TextBox label;                 // label font
 };
 
 // The ruler as placed (see PlaceRuler): its line, end bars, "N pixels" and the arrows at the

@@ -10,7 +10,9 @@
 namespace {
 
 // Every character 7 pixels wide, every line 16 high; an empty line keeps its height.
-TextSize FixedWidth(std::u16string_view text) { return {static_cast<int32_t>(text.size()) * 7, 16}; }
+TextSize FixedWidth(std::u16string_view text) {
+    return {static_cast<int32_t>(text.size()) * 7, 16};
+}
 
 constexpr PictureSize k640x480 = {640, 480};
 const std::u16string kMm = u"mm";
@@ -22,11 +24,12 @@ ActiveCalibration Calibrated(float scale, int32_t unit) {
     return calibration;
 }
 
-MeasureShape Shape(int32_t kind, int32_t p1x, int32_t p1y, int32_t p2x, int32_t p2y, int32_t p3x = -1,
-                   int32_t p3y = 0) {
+MeasureShape Shape(int32_t kind, int32_t p1x, int32_t p1y, int32_t p2x, int32_t p2y,
+                   int32_t p3x = -1, int32_t p3y = 0) {
     MeasureShape shape;
     shape.kind = kind;
-    shape.p1x = p1x, shape.p1y = p1y, shape.p2x = p2x, shape.p2y = p2y, shape.p3x = p3x, shape.p3y = p3y;
+    shape.p1x = p1x, shape.p1y = p1y, shape.p2x = p2x, shape.p2y = p2y, shape.p3x = p3x,
+    shape.p3y = p3y;
     return shape;
 }
 
@@ -69,10 +72,14 @@ TEST(OverlayStyle, CommandCarriesTheWidthBeforeTheTextColour) {
 TEST(Labels, SingleLabelFlipsAtTheRightAndBottomEdges) {
     // "123456" is 42 x 16.
     EXPECT_EQ(SingleLabel(u"123456", 100, 100, k640x480, FixedWidth).box, Box(102, 102, 42, 16));
-    EXPECT_EQ(SingleLabel(u"123456", 596, 100, k640x480, FixedWidth).box, Box(102 + 496, 102, 42, 16));
-    EXPECT_EQ(SingleLabel(u"123456", 597, 100, k640x480, FixedWidth).box, Box(597 - 44, 102, 42, 16));
-    EXPECT_EQ(SingleLabel(u"123456", 100, 463, k640x480, FixedWidth).box, Box(102, 463 - 18, 42, 16));
-    EXPECT_EQ(SingleLabel(u"123456", 620, 470, k640x480, FixedWidth).box, Box(620 - 44, 470 - 18, 42, 16));
+    EXPECT_EQ(SingleLabel(u"123456", 596, 100, k640x480, FixedWidth).box,
+              Box(102 + 496, 102, 42, 16));
+    EXPECT_EQ(SingleLabel(u"123456", 597, 100, k640x480, FixedWidth).box,
+              Box(597 - 44, 102, 42, 16));
+    EXPECT_EQ(SingleLabel(u"123456", 100, 463, k640x480, FixedWidth).box,
+              Box(102, 463 - 18, 42, 16));
+    EXPECT_EQ(SingleLabel(u"123456", 620, 470, k640x480, FixedWidth).box,
+              Box(620 - 44, 470 - 18, 42, 16));
 }
 
 TEST(Labels, MultiLabelFlipsAsOneBlockAndStacksUpwardFromThePoint) {
@@ -112,13 +119,14 @@ TEST_F(OverlayShapes, LabelsOfEveryKindWithACalibration) {
     calibration = Calibrated(100.0f, kUnitMicrons);
     d = Draw(Shape(kToolCircle, 200, 200, 300, 200));
     EXPECT_EQ(Texts(d), (std::vector<std::u16string>{u"R:1.00000" + kUm, u"C:6.28318" + kUm,
-                                                      u"S:3.14159" + kUm + u"^2"}));
+                                                     u"S:3.14159" + kUm + u"^2"}));
     EXPECT_EQ(d.texts[0].box.left, 202);
 
     d = Draw(Shape(kToolConcentric, 200, 200, 250, 200));
     EXPECT_EQ(Texts(d), std::vector<std::u16string>{u"R1:0.50000" + kUm});
     d = Draw(Shape(kToolConcentric, 200, 200, 250, 200, 200, 350));
-    EXPECT_EQ(Texts(d), (std::vector<std::u16string>{u"R1:0.50000" + kUm, u"R2:1.50000" + kUm, u""}));
+    EXPECT_EQ(Texts(d),
+              (std::vector<std::u16string>{u"R1:0.50000" + kUm, u"R2:1.50000" + kUm, u""}));
     EXPECT_EQ(d.texts[0].box.left, 202);  // at the outer point
     EXPECT_EQ(d.texts[0].box.top, 352);
 }
@@ -158,11 +166,14 @@ TEST_F(OverlayShapes, ParallelFootAndDistanceInEveryOrientation) {
     calibration = Calibrated(10.0f, kUnitMillimetres);
     // Horizontal base: perpendicular straight down to the base's line, parallel of equal length.
     ShapeDrawing d = Draw(Shape(kToolParallel, 100, 100, 201, 100, 300, 160));
-    EXPECT_EQ(d.measureLines, (std::vector<Segment>{{100, 100, 201, 100}, {300, 160, 300, 100}, {250, 160, 350, 160}}));
+    EXPECT_EQ(
+        d.measureLines,
+        (std::vector<Segment>{{100, 100, 201, 100}, {300, 160, 300, 100}, {250, 160, 350, 160}}));
     EXPECT_EQ(Texts(d), std::vector<std::u16string>{u"D:6.00000mm"});
     // Vertical base, point left of it: the distance is unsigned.
     d = Draw(Shape(kToolParallel, 100, 100, 100, 180, 40, 300));
-    EXPECT_EQ(d.measureLines, (std::vector<Segment>{{100, 100, 100, 180}, {40, 300, 100, 300}, {40, 260, 40, 340}}));
+    EXPECT_EQ(d.measureLines, (std::vector<Segment>{
+                                  {100, 100, 100, 180}, {40, 300, 100, 300}, {40, 260, 40, 340}}));
     EXPECT_EQ(Texts(d), std::vector<std::u16string>{u"D:6.00000mm"});
     // Slanted base: thin perpendicular to the foot (175.7, 125.4), parallel centred on P3.
     d = Draw(Shape(kToolParallel, 100, 100, 401, 201, 201, 50));
@@ -195,8 +206,11 @@ TEST_F(OverlayShapes, HandlesFollowTheMarkAndStayInsideThePicture) {
     EXPECT_EQ(Draw(Shape(kToolCircle, 100, 100, 120, 100)).handles.size(), 1u);
     EXPECT_EQ(Draw(Shape(kToolCircle, -20, 100, 0, 100)).handles.size(), 0u);
     // An unplaced third point gets no handle even on a selected shape.
-    EXPECT_EQ(Draw(Shape(kToolParallel, 100, 100, 200, 100), ShapeMark::Selected).handles.size(), 2u);
-    EXPECT_EQ(Draw(Shape(kToolParallel, 100, 100, 200, 100, 150, 150), ShapeMark::Selected).handles.size(), 3u);
+    EXPECT_EQ(Draw(Shape(kToolParallel, 100, 100, 200, 100), ShapeMark::Selected).handles.size(),
+              2u);
+    EXPECT_EQ(Draw(Shape(kToolParallel, 100, 100, 200, 100, 150, 150), ShapeMark::Selected)
+                  .handles.size(),
+              3u);
 }
 
 TEST_F(OverlayShapes, RectangleFrameThickensWithTheLineWidthButHandlesDoNot) {
@@ -261,7 +275,8 @@ TEST_F(OverlayShapes, PencilDrawsConsecutiveSegmentsOnlyFromTwoPoints) {
 TEST_F(OverlayShapes, AbsurdScalesNeverOverflowALabel) {
     for (float scale : {1e-30f, 1e30f, 1e-45f}) {
         calibration = Calibrated(scale, kUnitMicrons);
-        for (int32_t kind : {kToolLine, kToolParallel, kToolRectangle, kToolCircle, kToolConcentric}) {
+        for (int32_t kind :
+             {kToolLine, kToolParallel, kToolRectangle, kToolCircle, kToolConcentric}) {
             const ShapeDrawing d = Draw(Shape(kind, 10, 10, 630, 470, 600, 20));
             ASSERT_FALSE(d.texts.empty()) << kind << " " << scale;
             for (const TextBox& t : d.texts) {
@@ -329,7 +344,8 @@ TEST(Crossline, PixelTicksEveryTenPixelsWithALongerFifth) {
 }
 
 TEST(Crossline, CalibratedTicksAndTheStepValueUnderTheFirstMajorTick) {
-    const ActiveCalibration calibration = Calibrated(200.0f, kUnitMillimetres);  // step 100 px = 0.5 mm
+    const ActiveCalibration calibration =
+        Calibrated(200.0f, kUnitMillimetres);  // step 100 px = 0.5 mm
     ASSERT_EQ(calibration.stepPixels, 100);
     const CrosslineDrawing d = DrawingOfCrossline(k640x480, calibration, FixedWidth);
 
@@ -356,7 +372,8 @@ TEST(Crossline, CalibratedTicksAndTheStepValueUnderTheFirstMajorTick) {
     EXPECT_EQ(d.value.box, (OverlayRect{420 - 17, 242, 420 - 17 + 35, 258}));
 
     // Scale 37: a 74-pixel step shown as 2.0mm; its minor ticks round to whole pixels.
-    const CrosslineDrawing odd = DrawingOfCrossline(k640x480, Calibrated(37.0f, kUnitMillimetres), FixedWidth);
+    const CrosslineDrawing odd =
+        DrawingOfCrossline(k640x480, Calibrated(37.0f, kUnitMillimetres), FixedWidth);
     EXPECT_EQ(odd.value.text, u"2.0mm");
     std::set<int32_t> below;
     for (const Tick& t : VerticalAxisTicks(odd, 320)) {
