@@ -17,6 +17,7 @@ namespace {
 // left to finish on its own (it keeps the filter's memory alive).
 constexpr DWORD kJoinTimeoutMs = 5000;
 constexpr ULONGLONG kRefreshIntervalMs = 500;
+constexpr LONG kDestroyingRefs = 1 << 24;
 const HRESULT kPropIdUnsupported = HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
 
 LONGLONG QpcNow() {
@@ -144,6 +145,8 @@ STDMETHODIMP_(ULONG) SimcamFilter::AddRef() { return InterlockedIncrement(&refs_
 STDMETHODIMP_(ULONG) SimcamFilter::Release() {
     const LONG n = InterlockedDecrement(&refs_);
     if (n == 0) {
+        // Calls made while tearing down must not bring the count to zero a second time.
+        refs_ = kDestroyingRefs;
         // Released while streaming (nobody stopped us): stop now, then free the memory
         // once no streaming thread uses it any more.
         Stop();

@@ -106,6 +106,7 @@ size_t SampleFromPicture(const Picture& picture, uint64_t sequence, uint8_t* out
             length = good.size() / 3;
             break;
         case SampleDamage::WrongSize:
+            if (picture.halfSize.empty()) break;  // nothing smaller to send: a good one
             from = picture.halfSize.data();
             length = picture.halfSize.size();
             break;
