@@ -198,9 +198,6 @@ TEST_F(OverlayShapes, HandlesFollowTheMarkAndStayInsideThePicture) {
     const ShapeDrawing selected = Draw(rect, ShapeMark::Selected);
     EXPECT_TRUE(std::all_of(selected.handles.begin(), selected.handles.end(),
                             [](const HandleBox& h) { return h.filled; }));
-    EXPECT_EQ(MarkOf(2, 2, 2), ShapeMark::Selected);
-    EXPECT_EQ(MarkOf(2, 1, 2), ShapeMark::Hovered);
-    EXPECT_EQ(MarkOf(2, -1, 3), ShapeMark::None);
 
     // A circle's centre always has a handle; a point moved far outside has none at all.
     EXPECT_EQ(Draw(Shape(kToolCircle, 100, 100, 120, 100)).handles.size(), 1u);
@@ -211,15 +208,6 @@ TEST_F(OverlayShapes, HandlesFollowTheMarkAndStayInsideThePicture) {
     EXPECT_EQ(Draw(Shape(kToolParallel, 100, 100, 200, 100, 150, 150), ShapeMark::Selected)
                   .handles.size(),
               3u);
-}
-
-TEST_F(OverlayShapes, RectangleFrameThickensWithTheLineWidthButHandlesDoNot) {
-    const MeasureShape rect = Shape(kToolRectangle, 100, 100, 40, 20);
-    EXPECT_EQ(Draw(rect).frames, (std::vector<OverlayRect>{OverlayRect{40, 20, 100, 100}}));
-    context.lineWidth = 2;
-    const ShapeDrawing d = Draw(rect, ShapeMark::Selected);
-    EXPECT_EQ(d.frames, (std::vector<OverlayRect>{{40, 20, 100, 100}, {41, 21, 99, 99}}));
-    EXPECT_EQ(d.handles[0].rect, (OverlayRect{95, 95, 105, 105}));
 }
 
 TEST_F(OverlayShapes, CirclesAreRoundedRadiiAroundTheCentre) {
@@ -258,17 +246,6 @@ TEST_F(OverlayShapes, TextBoxIsFramedWhenMarkedOrBeingPlaced) {
     EXPECT_EQ(d.frames.size(), 1u);
     // The shape in progress is drawn as the current tool, whatever its kind field says.
     EXPECT_TRUE(DrawingOfShapeInProgress(text, kToolNone, context).texts.empty());
-}
-
-TEST_F(OverlayShapes, PencilDrawsConsecutiveSegmentsOnlyFromTwoPoints) {
-    MeasureShape pencil = Shape(kToolPencil, 0, 0, 0, 0);
-    pencil.points = {{10, 10}};
-    EXPECT_TRUE(Draw(pencil, ShapeMark::Selected).measureLines.empty());
-    EXPECT_TRUE(Draw(pencil, ShapeMark::Selected).handles.empty());
-    pencil.points = {{10, 10}, {20, 15}, {30, 10}};
-    const ShapeDrawing d = Draw(pencil, ShapeMark::Selected);
-    EXPECT_EQ(d.measureLines, (std::vector<Segment>{{10, 10, 20, 15}, {20, 15, 30, 10}}));
-    EXPECT_EQ(d.handles.size(), 2u);
 }
 
 // Absurd typed lengths: every label of every kind still fits its 64-character buffer.
@@ -382,14 +359,6 @@ TEST(Crossline, CalibratedTicksAndTheStepValueUnderTheFirstMajorTick) {
     EXPECT_EQ(below, (std::set<int32_t>{7, 15, 22, 30, 37, 44, 52, 59, 67}));
 }
 
-TEST(Crossline, CalibratedWithoutAStepDrawsOnlyTheCentreLines) {
-    ActiveCalibration calibration = Calibrated(3e6f, kUnitMicrons);  // no candidate within reach
-    ASSERT_EQ(calibration.stepPixels, 0);
-    CrosslineDrawing d = DrawingOfCrossline(k640x480, calibration, FixedWidth);
-    EXPECT_EQ(d.lines.size(), 2u);
-    EXPECT_FALSE(d.hasValue);
-}
-
 TEST(Ruler, PlacedLineEndBarsLabelAndHoverArrows) {
     CalibrationRuler ruler;
     ruler.length = kRulerUnplacedLength;
@@ -408,13 +377,6 @@ TEST(Ruler, PlacedLineEndBarsLabelAndHoverArrows) {
     for (size_t i = 2; i < d.details.size(); i += 3) tips.insert(d.details[i].x1);
     EXPECT_EQ(tips, (std::set<int32_t>{466, 474}));
     EXPECT_EQ(d.details[2], (Segment{466, 210, 462, 206}));
-
-    CalibrationRuler wide;
-    wide.length = kRulerUnplacedLength;
-    PlaceRuler(wide, 1920);
-    d = DrawingOfRuler(wide, {1920, 1080}, FixedWidth);
-    EXPECT_EQ(d.line, (Segment{640, 540, 1280, 540}));
-    EXPECT_EQ(d.label.text, u"640 pixels");
 }
 
 }  // namespace

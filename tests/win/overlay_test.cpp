@@ -266,27 +266,6 @@ TEST_F(OverlayDrawing, LabelsAppearInTheirComputedBoxesAndFlipAtTheEdges) {
     EXPECT_EQ(everywhere, surface.CountIn(normal.box, kText) + surface.CountIn(flipped.box, kText));
 }
 
-TEST_F(OverlayDrawing, RectangleFrameAndHandlesWithAWidePen) {
-    surface.Fill(kBackground);
-    ASSERT_TRUE(SetOverlayStyle(surface.resources, TestStyle(2)));
-    model.SetTool(kToolRectangle);
-    Drag(model, 100, 100, 200, 160);
-    model.SetTool(kToolNone);
-    model.OnPress(200, 160);  // selects it by its corner handle
-    model.OnRelease();
-    ASSERT_EQ(model.SelectedIndex(), 0);
-    DrawAll();
-
-    EXPECT_EQ(surface.At(150, 100), kLine);
-    EXPECT_EQ(surface.At(150, 101), kLine);  // the second frame, one pixel inside
-    EXPECT_EQ(surface.At(150, 102), kBackground);
-    EXPECT_EQ(surface.At(199, 130), kLine);
-    EXPECT_EQ(surface.At(150, 160), kBackground);  // bottom-right is exclusive
-    // Filled 10 x 10 handles on the corners of a selected shape.
-    EXPECT_EQ(surface.CountIn({95, 155, 105, 165}, kLine), 100);
-    EXPECT_EQ(surface.CountIn({195, 95, 205, 105}, kLine), 100);
-}
-
 TEST_F(OverlayDrawing, CrosslineTicksLieExactlyOnTheirComputedSegments) {
     ASSERT_TRUE(surface.Created());
     for (float scale : {-1.0f, 200.0f}) {
@@ -349,20 +328,32 @@ TEST_F(OverlayDrawing, RulerAloneWithItsLabelAndArrowsAtTheHoveredEnd) {
     EXPECT_EQ(surface.At(474, 270), kLine);
 }
 
-TEST_F(OverlayDrawing, NothingIsDrawnAtOtherZoomsAndAStyleChangeTakesEffect) {
-    model.SetTool(kToolLine);
-    Drag(model, 100, 100, 300, 100);
+TEST_F(OverlayDrawing, NothingAtOtherZoomsAndANewStyleAtOnce) {
+    model.SetTool(kToolRectangle);
+    Drag(model, 100, 100, 200, 160);
+    model.SetTool(kToolNone);
+    model.OnPress(200, 160);  // selects it by its corner handle
+    model.OnRelease();
+    ASSERT_EQ(model.SelectedIndex(), 0);
     view.geometry.zoomPercent = 150;
     DrawAll();
     DrawCrossline(surface.resources, view.geometry, calibration);
     EXPECT_EQ(surface.CountIn({0, 0, kWidth, kHeight}, kBackground), kWidth * kHeight);
 
     view.geometry.zoomPercent = 100;
-    OverlayStyle style = TestStyle();
+    OverlayStyle style = TestStyle(2);
     style.lineColor = RGB(255, 255, 0);
     ASSERT_TRUE(SetOverlayStyle(surface.resources, style));
     DrawAll();
-    EXPECT_EQ(surface.At(200, 100), RGB(255, 255, 0));
+    // A two-pixel frame; the handles stay filled 10 x 10 squares.
+    EXPECT_EQ(surface.At(150, 100), RGB(255, 255, 0));
+    EXPECT_EQ(surface.At(150, 101), RGB(255, 255, 0));
+    EXPECT_EQ(surface.At(150, 102), kBackground);
+    EXPECT_EQ(surface.At(150, 160), kBackground);  // right and bottom are exclusive
+    EXPECT_EQ(surface.CountIn({95, 155, 105, 165}, RGB(255, 255, 0)), 100);
+    EXPECT_EQ(surface.At(94, 160), kBackground);
+    EXPECT_EQ(surface.At(100, 165), kBackground);
+
     const TextSize small = MeasureLabelText(surface.resources, u"R:1.00000mm");
     style.textSize = 24;
     SetOverlayStyle(surface.resources, style);
