@@ -43,6 +43,7 @@ void DrawSingleLabel(const OverlayResources& resources, std::u16string_view text
 
 // Everything below draws only at zoom 100 without digital zoom; `view` says whether that holds
 // and gives the picture size.
+// The caller keeps the crossline switch and calls this only while it is on.
 void DrawCrossline(const OverlayResources& resources, const ViewGeometry& view,
                    const ActiveCalibration& calibration);
 // Places a ruler that has not been placed yet, then draws it. Scrolling the view to the
