@@ -16,6 +16,7 @@
 
 #include "pipeline/color_bar.h"
 #include "pipeline/yuy2_convert.h"
+#include "win/simcam_tool.h"
 #include "win/win_test_support.h"
 
 namespace {
@@ -31,54 +32,9 @@ constexpr long kPowerLine = 13;  // not in the SDK's proc-amp enumeration
 
 // ---- The control tool ----
 
-std::wstring WindowsPath(const char* unixPath) {
-    std::wstring path = L"Z:";
-    for (const char* p = unixPath; *p != '\0'; ++p) path += *p == '/' ? L'\\' : wchar_t(*p);
-    return path;
-}
-
-struct ToolResult {
-    DWORD code = 0xFFFFFFFF;
-    std::string output;  // stdout and stderr
-};
-
-// Runs simcam.exe, pumping messages meanwhile: the tool sends device notifications to
-// this process's windows and waits for them to be handled.
-ToolResult RunTool(const std::wstring& args) {
-    ToolResult result;
-    const std::wstring exe = WindowsPath(SIMCAM_DIR) + L"\\simcam.exe";
-    wchar_t outPath[MAX_PATH], tempDir[MAX_PATH];
-    GetTempPathW(MAX_PATH, tempDir);
-    GetTempFileNameW(tempDir, L"sim", 0, outPath);
-    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-    HANDLE out = CreateFileW(outPath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                             &sa, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr);
-    STARTUPINFOW si = {};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = out;
-    si.hStdError = out;
-    PROCESS_INFORMATION pi = {};
-    std::wstring commandLine = L"\"" + exe + L"\" " + args;
-    if (CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                       nullptr, nullptr, &si, &pi)) {
-        PumpUntil([&] { return WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0; }, 60000);
-        GetExitCodeProcess(pi.hProcess, &result.code);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-    }
-    SetFilePointer(out, 0, nullptr, FILE_BEGIN);
-    char buf[4096];
-    DWORD n = 0;
-    while (ReadFile(out, buf, sizeof buf, &n, nullptr) && n > 0) result.output.append(buf, n);
-    CloseHandle(out);
-    DeleteFileW(outPath);
-    return result;
-}
-
 // Plugs a camera and returns its instance name (from the tool's report).
 std::wstring Plug(const std::wstring& name, const std::wstring& options = L"") {
-    const ToolResult r = RunTool(L"plug " + name + L" " + options);
+    const SimcamResult r = RunSimcam(L"plug " + name + L" " + options);
     EXPECT_EQ(r.code, 0u) << r.output;
     const size_t at = r.output.find("usb#");
     if (at == std::string::npos) return L"";
@@ -86,7 +42,7 @@ std::wstring Plug(const std::wstring& name, const std::wstring& options = L"") {
     return std::wstring(instance.begin(), instance.end());
 }
 
-void Unplug(const std::wstring& name) { RunTool(L"unplug " + name); }
+void Unplug(const std::wstring& name) { RunSimcam(L"unplug " + name); }
 
 // ---- Devices ----
 
@@ -426,7 +382,7 @@ const Format kYuy2480 = {MEDIASUBTYPE_YUY2, 640, 480};
 const Format kYuy2240 = {MEDIASUBTYPE_YUY2, 320, 240};
 
 std::wstring ShotPath(const wchar_t* name) {
-    const std::wstring dir = WindowsPath(SIMCAM_SHOT_DIR);
+    const std::wstring dir = WindowsPathOf(SIMCAM_SHOT_DIR);
     CreateDirectoryW(dir.c_str(), nullptr);
     return dir + L"\\" + name;
 }
@@ -512,19 +468,19 @@ TEST_F(SimcamTest, ToolRefusesBadInputWithAMessageAndChangesNothing) {
         L"launch TBadIn",
     };
     for (const wchar_t* args : bad) {
-        const ToolResult r = RunTool(args);
+        const SimcamResult r = RunSimcam(args);
         EXPECT_NE(r.code, 0u) << args;
         EXPECT_NE(r.output.find("simcam: "), std::string::npos) << args;
     }
-    EXPECT_EQ(RunTool(L"list").output.find("TBadIn"), std::string::npos);
+    EXPECT_EQ(RunSimcam(L"list").output.find("TBadIn"), std::string::npos);
 
     // A set with one bad value applies none of them.
     PlugCamera(L"TSetAll");
-    EXPECT_NE(RunTool(L"set TSetAll brightness=10 contrast=500").code, 0u);
-    const std::string shown = RunTool(L"show TSetAll").output;
+    EXPECT_NE(RunSimcam(L"set TSetAll brightness=10 contrast=500").code, 0u);
+    const std::string shown = RunSimcam(L"show TSetAll").output;
     EXPECT_NE(shown.find("brightness=0 "), std::string::npos) << shown;
     EXPECT_NE(shown.find("contrast=32 "), std::string::npos) << shown;
-    EXPECT_EQ(RunTool(L"plug TSetAll").code, 1u);  // already plugged
+    EXPECT_EQ(RunSimcam(L"plug TSetAll").code, 1u);  // already plugged
 }
 
 TEST_F(SimcamTest, TwoIdenticalCamerasEnumerateAndUnplugRemovesExactlyOne) {
@@ -549,7 +505,7 @@ TEST_F(SimcamTest, TwoIdenticalCamerasEnumerateAndUnplugRemovesExactlyOne) {
     EXPECT_EQ(view.Count(DBT_DEVICEARRIVAL, a), 1);
     EXPECT_EQ(view.Count(DBT_DEVICEARRIVAL, b), 1);
 
-    EXPECT_EQ(RunTool(L"unplug TTwinA").code, 0u);
+    EXPECT_EQ(RunSimcam(L"unplug TTwinA").code, 0u);
     devices = VideoInputs();
     EXPECT_EQ(devices.size(), before + 1);
     EXPECT_EQ(CountWithInstance(devices, a), 0);
@@ -645,7 +601,7 @@ TEST_F(SimcamTest, UnpluggingAStreamingCameraSilencesItAndTellsTheGraph) {
     ASSERT_NE(events, nullptr);
     ASSERT_FALSE(FAILED(graph.Run()));
     ASSERT_GE(WaitForSamples(graph.capture, 3), 3u);
-    EXPECT_EQ(RunTool(L"unplug TYank").code, 0u);
+    EXPECT_EQ(RunSimcam(L"unplug TYank").code, 0u);
     bool lost = false;
     PumpUntil([&] {
         long code = 0;
@@ -724,7 +680,7 @@ TEST_F(SimcamTest, StillPinSendsExactlyOneFramePerPress) {
     ASSERT_GE(WaitForSamples(graph.capture, 3), 3u);
     EXPECT_EQ(graph.stills.Count(), 0u);
     for (size_t press = 1; press <= 3; ++press) {
-        const ToolResult r = RunTool(L"still TStill");
+        const SimcamResult r = RunSimcam(L"still TStill");
         EXPECT_EQ(r.code, 0u) << r.output;
         EXPECT_TRUE(PumpUntil([&] { return graph.stills.Count() >= press; }, 3000)) << press;
     }
@@ -739,7 +695,7 @@ TEST_F(SimcamTest, StillPinSendsExactlyOneFramePerPress) {
     graph.Stop();
     graph.Release();
     // Nobody listens once the graph is gone.
-    EXPECT_EQ(RunTool(L"still TStill").code, 3u);
+    EXPECT_EQ(RunSimcam(L"still TStill").code, 3u);
 
     const std::wstring plain = PlugCamera(L"TNoStill", L"--no-still");
     camera = BindCamera(plain);
@@ -747,7 +703,7 @@ TEST_F(SimcamTest, StillPinSendsExactlyOneFramePerPress) {
     CameraGraph noStill;
     EXPECT_FALSE(noStill.Build(camera, nullptr, true));
     camera->Release();
-    EXPECT_EQ(RunTool(L"still TNoStill").code, 1u);
+    EXPECT_EQ(RunSimcam(L"still TNoStill").code, 1u);
 }
 
 TEST_F(SimcamTest, PropertiesReportRangesTakeValuesAndChangeThePicture) {
@@ -814,7 +770,7 @@ TEST_F(SimcamTest, PropertiesReportRangesTakeValuesAndChangeThePicture) {
     EXPECT_GT(after, before + 20) << before << " -> " << after;
 
     // Set from the tool, seen by the running camera.
-    EXPECT_EQ(RunTool(L"set TProps gain=40").code, 0u);
+    EXPECT_EQ(RunSimcam(L"set TProps gain=40").code, 0u);
     EXPECT_TRUE(PumpUntil([&] { return amp->Get(VideoProcAmp_Gain, &value, &flags) == S_OK && value == 40; }, 2000));
     graph.Stop();
     graph.Release();
