@@ -9,6 +9,7 @@
 #include "capture/device_lifecycle.h"
 #include "capture/device_list.h"
 #include "capture/open_countdown.h"
+#include "measure/overlay.h"
 #include "measure/view_geometry.h"
 #include "pipeline/video_format.h"
 
@@ -45,6 +46,9 @@ struct ViewState {
     bool hScrollShown = false, vScrollShown = false;
     int clientWidth = 0, clientHeight = 0;  // client area inside the shown bars
     Surface surface;
+    OverlayResources overlay;  // drawing resources of the surface
+    OverlayStyle style;
+    bool crosslineOn = false;
     wchar_t noDeviceText[kTextChars] = L"Please connect USB microscope.";
     wchar_t textPlaceholder[kTextChars] = L" Input text, drag to move. ";
     HFONT noDeviceFont = nullptr;
@@ -70,17 +74,7 @@ public:
         return g;
     }
     TextSize MeasureLabelText(std::u16string_view text) override {
-        TextSize size;
-        HDC dc = GetDC(g_view.window);
-        HGDIOBJ old = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
-        SIZE extent = {};
-        GetTextExtentPoint32W(dc, reinterpret_cast<const wchar_t*>(text.data()),
-                              static_cast<int>(text.size()), &extent);
-        SelectObject(dc, old);
-        ReleaseDC(g_view.window, dc);
-        size.cx = extent.cx;
-        size.cy = extent.cy;
-        return size;
+        return ::MeasureLabelText(g_view.overlay, text);
     }
     std::u16string_view TextPlaceholder() const override {
         return reinterpret_cast<const char16_t*>(g_view.textPlaceholder);
@@ -98,6 +92,7 @@ ViewHost g_host;
 MeasureModel g_measure(g_host);
 
 void ReleaseSurface() {
+    ReleaseOverlayResources(g_view.overlay);
     Surface& s = g_view.surface;
     if (s.dc != nullptr) {
         if (s.replaced != nullptr) SelectObject(s.dc, s.replaced);
@@ -120,18 +115,17 @@ bool EnsureSurface(HDC dc) {
         return false;
     }
     s.replaced = SelectObject(s.dc, s.bitmap);
+    CreateOverlayResources(g_view.overlay, s.dc, g_view.style);
     return true;
 }
 
 const BITMAPINFO* FrameBitmapInfo() { return reinterpret_cast<const BITMAPINFO*>(&g_view.frameInfo); }
 
-void DrawDigitalZoomLabel(HDC dc, int level) {
+void DrawDigitalZoomLabel(int level) {
     wchar_t label[16];
     StringCchPrintfW(label, 16, L"X%d", level);
-    SetBkMode(dc, OPAQUE);
-    SetBkColor(dc, RGB(0, 0, 0));
-    SetTextColor(dc, RGB(255, 255, 255));
-    TextOutW(dc, 0, 0, label, static_cast<int>(std::wcslen(label)));
+    DrawSingleLabel(g_view.overlay, reinterpret_cast<const char16_t*>(label), 0, 0,
+                    PictureSize{g_view.displayWidth, g_view.displayHeight});
 }
 
 void CopyFrameToSurface() {
@@ -142,7 +136,7 @@ void CopyFrameToSurface() {
         const SourceRect src = DigitalZoomSource(sw, sh, g_view.digitalZoom);
         StretchDIBits(dc, 0, 0, g_view.displayWidth, g_view.displayHeight, src.x, src.y, src.width,
                       src.height, g_view.frameBits, FrameBitmapInfo(), DIB_RGB_COLORS, SRCCOPY);
-        DrawDigitalZoomLabel(dc, g_view.digitalZoom);
+        DrawDigitalZoomLabel(g_view.digitalZoom);
     } else if (g_view.zoomPercent == 100 && sw == g_view.pictureWidth) {
         SetDIBitsToDevice(dc, 0, 0, static_cast<DWORD>(sw), static_cast<DWORD>(sh), 0, 0, 0,
                           static_cast<UINT>(sh), g_view.frameBits, FrameBitmapInfo(),
@@ -162,10 +156,28 @@ void Present(HDC dc) {
            y.source, SRCCOPY);
 }
 
+void CentreScroll();
+
+// Measurements are drawn only where picture pixels are screen pixels.
+void DrawOverlay() {
+    if (g_view.zoomPercent != 100 || g_view.digitalZoom != 0) return;
+    const ViewGeometry geometry = g_host.Geometry();
+    const std::u16string_view placeholder = g_host.TextPlaceholder();
+    if (g_measure.Ruler().Active()) {
+        CentreScroll();
+        DrawRuler(g_view.overlay, geometry, g_measure.Ruler());
+        return;
+    }
+    if (g_view.crosslineOn) DrawCrossline(g_view.overlay, geometry, g_view.calibration);
+    DrawShapes(g_view.overlay, geometry, g_measure, g_view.calibration, placeholder);
+    DrawShapeInProgress(g_view.overlay, geometry, g_measure, g_view.calibration, placeholder);
+}
+
 void Compose(HDC dc) {
     if (g_view.frameBits == nullptr) return;
     if (!EnsureSurface(dc)) return;
     CopyFrameToSurface();
+    DrawOverlay();
     Present(dc);
 }
 
@@ -437,6 +449,14 @@ void OnCommand(HWND hwnd, int id, LPARAM lParam) {
             PostMessageW(GetParent(hwnd), WM_APP_FULL_SCREEN, 0, 0);
             SetFocus(hwnd);
             break;
+        case kViewCmdOverlayStyle:
+            if (lParam != 0) {
+                g_view.style = OverlayStyleFromCommand(reinterpret_cast<const int32_t*>(lParam));
+                if (g_view.surface.dc != nullptr && SetOverlayStyle(g_view.overlay, g_view.style)) {
+                    InvalidateRect(hwnd, nullptr, FALSE);
+                }
+            }
+            break;
         case kViewCmdSetTool:
             g_measure.SetTool(static_cast<int32_t>(lParam));
             break;
@@ -575,6 +595,11 @@ int CameraView_DisplayHeight() { return g_view.displayHeight; }
 BITMAPINFOHEADER* CameraView_FrameInfo() { return &g_view.frameInfo; }
 MeasureModel& CameraView_Measure() { return g_measure; }
 const ActiveCalibration& CameraView_Calibration() { return g_view.calibration; }
+bool CameraView_Crossline() { return g_view.crosslineOn; }
+void CameraView_SetCrossline(bool on) {
+    g_view.crosslineOn = on;
+    InvalidateRect(g_view.window, nullptr, FALSE);
+}
 
 void CameraView_SetPlaceholderTexts(const wchar_t* noDevice, const wchar_t* textPlaceholder) {
     if (noDevice != nullptr) lstrcpynW(g_view.noDeviceText, noDevice, kTextChars);

@@ -42,5 +42,7 @@ BITMAPINFOHEADER* CameraView_FrameInfo();
 void CameraView_SetPlaceholderTexts(const wchar_t* noDevice, const wchar_t* textPlaceholder);
 MeasureModel& CameraView_Measure();
 const ActiveCalibration& CameraView_Calibration();
+bool CameraView_Crossline();
+void CameraView_SetCrossline(bool on);
 // Builds and presents the picture now (drags, scrolling, hover).
 void CameraView_ComposeNow();
