@@ -1,15 +1,21 @@
 #include "app/main_window.h"
 
+#include <cstdint>
+
 #include "app/app_messages.h"
 #include "app/app_state.h"
 #include "app/format_settings.h"
 #include "app/main_layout.h"
+#include "app/tool_buttons.h"
 #include "app/window_classes.h"
 #include "capture/capture_graph.h"
+#include "capture/device_lifecycle.h"
 #include "measure/calibration_types.h"
+#include "measure/camera_view.h"
 #include "pipeline/video_format.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_store.h"
+#include "settings/text_tables.h"
 
 namespace {
 
@@ -24,6 +30,7 @@ constexpr LPARAM kZoomActualSize = 100;
 constexpr LPARAM kZoomFit = 0;
 // Pictures this wide or wider open fitted to the view.
 constexpr int kFitFromWidth = 1920;
+constexpr int kDigitalZoomLevels = 6;  // 0 (off) to 5
 
 struct MainWindowState {
     int panelWidth;                   // pixels, fixed when the panel is created
@@ -73,11 +80,57 @@ void PostToPanel(UINT msg, WPARAM wParam) {
 }
 
 void SendOverlayStyle() {
-    OverlayStyle style = {
+    // Grid colour, line colour, line width, text colour, text size.
+    int32_t style[5] = {
         static_cast<int32_t>(g_settings.gridColor), static_cast<int32_t>(g_settings.lineColor),
         g_settings.lineWidth, static_cast<int32_t>(g_settings.textColor), g_settings.textSize,
     };
-    SendViewCommand(kViewCmdOverlayStyle, reinterpret_cast<LPARAM>(&style));
+    SendViewCommand(kViewCmdOverlayStyle, reinterpret_cast<LPARAM>(style));
+}
+
+void InvalidateView() {
+    if (g_app.cameraView != nullptr) InvalidateRect(g_app.cameraView, nullptr, FALSE);
+}
+
+bool CalibrationDialogOpen() { return App_ModelessDialog(kCalibrationDialog) != nullptr; }
+
+void SetToolButton(int32_t tool, bool checked) {
+    if (g_app.measureToolbar == nullptr) return;
+    HWND button = GetDlgItem(g_app.measureToolbar, ToolButtonId(tool));
+    if (button != nullptr) SendMessageW(button, WM_COMMAND, kButtonCmdSetChecked, checked ? 1 : 0);
+}
+
+void SelectTool(int32_t tool) {
+    const int32_t current = CameraView_Measure().CurrentTool();
+    if (tool == current) return;
+    SetToolButton(current, false);
+    SetToolButton(tool, true);
+    SendViewCommand(kViewCmdSetTool, tool);
+    SendViewCommand(kViewCmdSetZoom, kZoomActualSize);
+    if (CameraView_Measure().CurrentTool() == kToolText) return;
+    App_CloseModelessDialog(kInputTextDialog);
+}
+
+void StopMeasuring() {
+    SelectTool(kToolNone);
+    SetToolButton(kToolText, false);
+    SetToolButton(kToolNone, true);
+}
+
+void OnTextTool() {
+    if (Capture_IsOpen() && !CalibrationDialogOpen()) {
+        SelectTool(kToolText);
+    } else {
+        StopMeasuring();
+    }
+    SendViewCommand(kViewCmdSetZoom, kZoomActualSize);
+}
+
+void OnDeleteShapes(bool all) {
+    if (!Capture_IsOpen() || CalibrationDialogOpen()) return;
+    MeasureModel& measure = CameraView_Measure();
+    const bool deleted = all ? measure.DeleteAll() : measure.DeleteLast();
+    if (deleted) InvalidateView();
 }
 
 void ToggleFullScreen(HWND hwnd) {
@@ -113,12 +166,13 @@ LRESULT OnCreate(HWND hwnd) {
         CreateChild(hwnd, kCameraToolbarClass, kToolbarStyle, 42, 600, kIdCameraToolbar, nullptr);
 
     g_requestedFormat = RequestedFormatFromSettings(g_settings);
+    // The view makes itself the capture side's notification window as it is created.
     g_app.cameraView =
         CreateChild(hwnd, kCameraWindowClass, kCameraViewStyle, 0, 0, kIdCameraView, nullptr);
     if (g_app.cameraView != nullptr) {
-        Pipeline_Initialise(g_app.cameraView);
         ShowScrollBar(g_app.cameraView, SB_BOTH, FALSE);
         SendOverlayStyle();
+        CameraView_SetPlaceholderTexts(GetWideText("no device"), GetWideText("input tip"));
         InvalidateRect(g_app.cameraView, nullptr, TRUE);
     }
 
@@ -157,25 +211,56 @@ void OnDeviceOpened(HWND hwnd) {
     Capture_EnsureCurrentFormats();
     StoreRequestedFormat(g_requestedFormat, g_settings);
     SaveSettings();
-    ViewCalibration none = {kNoCalibrationScale, kUnitMillimetres};
-    SendViewCommand(kViewCmdCalibration, reinterpret_cast<LPARAM>(&none));
-    SendViewCommand(kViewCmdZoom,
+    struct {
+        float scale;
+        int32_t unit;
+    } none = {kNoCalibrationScale, kUnitMillimetres};
+    SendViewCommand(kViewCmdApplyCalibration, reinterpret_cast<LPARAM>(&none));
+    SendViewCommand(kViewCmdSetZoom,
                     g_requestedFormat.width < kFitFromWidth ? kZoomActualSize : kZoomFit);
     PostMessageW(hwnd, WM_COMMAND, kCmdAutoCrossline, 0);
     PostToPanel(WM_APP_PANEL_REFRESH, kRefreshDeviceState);
 }
 
 void OnDeviceClosed() {
+    SelectTool(kToolNone);
     App_CloseModelessDialog(kInputTextDialog);
-    App_CloseModelessDialog(kCalibrationDialog);
+    if (CalibrationDialogOpen()) {
+        CameraView_Measure().Ruler().length = 0;
+        App_CloseModelessDialog(kCalibrationDialog);
+    }
     PostToPanel(WM_APP_PANEL_REFRESH, kRefreshDeviceState);
+}
+
+// Colour-bar frames from an interpolating camera step the digital zoom round.
+void OnTestPattern() {
+    if (g_pipeline.format.interpolated == 0) return;
+    CameraView_SetDigitalZoom((CameraView_DigitalZoom() + 1) % kDigitalZoomLevels);
+    InvalidateView();
 }
 
 // False for ids this window does not handle, which go to default processing.
 bool OnCommand(int id) {
+    const int32_t tool = ToolOfButton(id);
+    if (tool >= 0) {
+        SelectTool(tool);
+        return true;
+    }
     switch (id) {
         case kCmdOverlayStyleChanged:
             SendOverlayStyle();
+            return true;
+        case kCmdTextDialogClosed:
+            StopMeasuring();
+            return true;
+        case kCmdToolText:
+            OnTextTool();
+            return true;
+        case kCmdDeleteLastShape:
+            OnDeleteShapes(false);
+            return true;
+        case kCmdDeleteAllShapes:
+            OnDeleteShapes(true);
             return true;
     }
     return false;
@@ -200,7 +285,7 @@ LRESULT CALLBACK MainWnd_Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
             if (OnCommand(LOWORD(wParam))) return 0;
             break;
         case WM_TIMER:
-        case WM_APP_PANEL_REFRESH:  // also the view's fit notice: nothing to do here
+        case WM_APP_FIT_ZOOM_CHANGED:  // the panel learns of zoom changes by its own refresh
             return 0;
         case WM_APP_DEVICE_LIST_CHANGED:
             PostToPanel(WM_APP_PANEL_REFRESH, kRefreshDeviceList);
@@ -211,7 +296,10 @@ LRESULT CALLBACK MainWnd_Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         case WM_APP_DEVICE_CLOSED:
             OnDeviceClosed();
             return 0;
-        case WM_APP_FULLSCREEN:
+        case WM_APP_TEST_PATTERN:
+            OnTestPattern();
+            return 0;
+        case WM_APP_FULL_SCREEN:
             ToggleFullScreen(hwnd);
             return 0;
     }

@@ -8,6 +8,7 @@
 #include "app/main_window.h"
 #include "app/prompt_window.h"
 #include "app/window_classes.h"
+#include "measure/camera_view.h"
 #include "resources/resource_ids.h"
 
 namespace {
@@ -92,14 +93,17 @@ bool App_RegisterWindowClasses(HINSTANCE instance) {
     if (g_startup.promptBrush == nullptr) {
         g_startup.promptBrush = CreateSolidBrush(kPromptBackground);
     }
-    // Windows that keep a record pointer in their extra bytes need room for a whole pointer.
-    const WindowClassSpec classes[] = {
-        {kMainWindowClass, 0, 0, MainWnd_Proc, LoadIconW(instance, MAKEINTRESOURCEW(IDI_TESSALOOM)),
-         reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1)},
-        {kPromptWindowClass, 0, sizeof(LONG_PTR), PromptWnd_Proc, nullptr, g_startup.promptBrush},
-    };
-    bool all = true;
-    for (const WindowClassSpec& spec : classes) all = RegisterWindowClass(instance, spec) && all;
+    const WindowClassSpec mainWindow = {
+        kMainWindowClass, 0, 0, MainWnd_Proc,
+        LoadIconW(instance, MAKEINTRESOURCEW(IDI_TESSALOOM)),
+        reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1)};
+    // The prompt keeps a record pointer in its extra bytes: room for a whole pointer.
+    const WindowClassSpec prompt = {
+        kPromptWindowClass, 0, sizeof(LONG_PTR), PromptWnd_Proc, nullptr, g_startup.promptBrush};
+    // In this order; the camera view describes its own class.
+    bool all = RegisterWindowClass(instance, mainWindow);
+    all = CameraView_RegisterClass(instance) && all;
+    all = RegisterWindowClass(instance, prompt) && all;
     return all;
 }
 

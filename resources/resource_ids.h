@@ -60,12 +60,7 @@ constexpr int kCmdQuickGain = 3099;
 // Commands to the control panel and both toolbars.
 constexpr int kCmdReloadTexts = 1039;
 
-// Commands to the camera view; the payload in lParam is described in app/app_messages.h.
-constexpr int kViewCmdOverlayStyle = 8001;
-constexpr int kViewCmdTool = 8002;
-constexpr int kViewCmdZoom = 8003;
-constexpr int kViewCmdCalibration = 8004;
-constexpr int kViewCmdTextPlacement = 8005;
+// Commands to the camera view (8001 - 8005) are defined with the view, measure/camera_view.h.
 
 // Commands to a tool button.
 constexpr int kButtonCmdSetChecked = 1;  // lParam 0 or 1

@@ -9,6 +9,9 @@
 
 #include <cstddef>
 #include <cstring>
+#include <initializer_list>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,9 +22,15 @@
 #include "app/startup.h"
 #include "app/window_classes.h"
 #include "capture/capture_graph.h"
+#include "capture/device_lifecycle.h"
+#include "capture/device_list.h"
+#include "measure/camera_view.h"
+#include "measure/shapes.h"
+#include "pipeline/video_format.h"
 #include "resources/resource_ids.h"
 #include "settings/app_settings.h"
 #include "settings/settings_store.h"
+#include "win/simcam_tool.h"
 #include "win/win_test_support.h"
 
 namespace {
@@ -59,11 +68,16 @@ public:
             if (m.msg == WM_COMMAND && LOWORD(m.wParam) == id) found.push_back(m);
         return found;
     }
-    std::vector<WPARAM> Refreshes() const {
-        std::vector<WPARAM> reasons;
-        for (const auto& m : seen_)
-            if (m.msg == WM_APP_PANEL_REFRESH) reasons.push_back(m.wParam);
-        return reasons;
+    std::vector<LPARAM> CommandParams(int id) const {
+        std::vector<LPARAM> params;
+        for (const auto& m : Commands(id)) params.push_back(m.lParam);
+        return params;
+    }
+    // The view's own search for cameras may add list refreshes at any time: count by reason.
+    int Refreshes(WPARAM reason) const {
+        int count = 0;
+        for (const auto& m : seen_) count += m.msg == WM_APP_PANEL_REFRESH && m.wParam == reason;
+        return count;
     }
 
 private:
@@ -74,7 +88,9 @@ private:
             if (msg == WM_COMMAND && lParam != 0) {
                 const auto* values = reinterpret_cast<const int32_t*>(lParam);
                 if (LOWORD(wParam) == kViewCmdOverlayStyle) m.payload.assign(values, values + 5);
-                if (LOWORD(wParam) == kViewCmdCalibration) m.payload.assign(values, values + 2);
+                if (LOWORD(wParam) == kViewCmdApplyCalibration) {
+                    m.payload.assign(values, values + 2);
+                }
             }
             reinterpret_cast<MessageTap*>(self)->seen_.push_back(m);
         }
@@ -207,6 +223,7 @@ void DeleteFolderTree(const std::wstring& folder) {
 class AppShellTest : public testing::Test {
 protected:
     static void SetUpTestSuite() {
+        RunSimcam(L"unplug --all");  // the view would open any camera it finds
         documents_ = TempFolder(L"TessaloomAppShellDocs");
         CreateDirectoryW(documents_.c_str(), nullptr);
         // The program's own key is only touched by the device-opened notice; remember
@@ -296,7 +313,7 @@ TEST_F(AppShellTest, LaysOutChildrenAndRestoresTheExactPlacementAfterFullScreen)
     RECT beforeRect;
     GetWindowRect(main_, &beforeRect);
 
-    PostMessageW(main_, WM_APP_FULLSCREEN, 0, 0);
+    PostMessageW(main_, WM_APP_FULL_SCREEN, 0, 0);
     auto framed = [&] { return (GetWindowLongPtrW(main_, GWL_STYLE) & WS_CAPTION) != 0; };
     ASSERT_TRUE(PumpUntil([&] { return !framed(); }, 3000));
     EXPECT_EQ(GetWindowLongPtrW(main_, GWL_STYLE) & WS_OVERLAPPEDWINDOW, 0);
@@ -309,7 +326,7 @@ TEST_F(AppShellTest, LaysOutChildrenAndRestoresTheExactPlacementAfterFullScreen)
     ExpectFullScreenLayout(main_);
     EXPECT_EQ(GetFocus(), g_app.cameraView);
 
-    PostMessageW(main_, WM_APP_FULLSCREEN, 0, 0);
+    PostMessageW(main_, WM_APP_FULL_SCREEN, 0, 0);
     ASSERT_TRUE(PumpUntil(framed, 3000));
     EXPECT_EQ(GetWindowLongPtrW(main_, GWL_STYLE) & WS_OVERLAPPEDWINDOW, WS_OVERLAPPEDWINDOW);
     WINDOWPLACEMENT after = {};
@@ -332,9 +349,9 @@ TEST_F(AppShellTest, MaximisedWindowComesBackMaximisedWithItsNormalPlacement) {
     before.length = sizeof before;
     GetWindowPlacement(main_, &before);
 
-    SendMessageW(main_, WM_APP_FULLSCREEN, 0, 0);
+    SendMessageW(main_, WM_APP_FULL_SCREEN, 0, 0);
     ExpectFullScreenLayout(main_);
-    SendMessageW(main_, WM_APP_FULLSCREEN, 0, 0);
+    SendMessageW(main_, WM_APP_FULL_SCREEN, 0, 0);
 
     EXPECT_TRUE(IsZoomed(main_));
     WINDOWPLACEMENT after = {};
@@ -394,16 +411,19 @@ TEST_F(AppShellTest, CreationAndDeviceNoticesReachThePanelAndTheView) {
     MessageTap view(g_app.cameraView);
     MessageTap self(main_);
     PumpFor(100);
-    ASSERT_EQ(panel.seen().size(), 2u);
-    EXPECT_EQ(panel.seen()[0].msg, static_cast<UINT>(WM_COMMAND));
-    EXPECT_EQ(LOWORD(panel.seen()[0].wParam), kCmdReloadTexts);
-    EXPECT_EQ(panel.seen()[1].msg, WM_APP_PANEL_REFRESH);
-    EXPECT_EQ(panel.seen()[1].wParam, static_cast<WPARAM>(kRefreshDeviceState));
+    std::vector<Tapped> created;  // the view's first look for cameras may come in between
+    for (const auto& m : panel.seen())
+        if (m.msg != WM_APP_PANEL_REFRESH || m.wParam != kRefreshDeviceList) created.push_back(m);
+    ASSERT_EQ(created.size(), 2u);
+    EXPECT_EQ(created[0].msg, static_cast<UINT>(WM_COMMAND));
+    EXPECT_EQ(LOWORD(created[0].wParam), kCmdReloadTexts);
+    EXPECT_EQ(created[1].msg, WM_APP_PANEL_REFRESH);
+    EXPECT_EQ(created[1].wParam, static_cast<WPARAM>(kRefreshDeviceState));
 
     panel.Clear();
     PostMessageW(main_, WM_APP_DEVICE_LIST_CHANGED, 0, 0);
-    ASSERT_TRUE(PumpUntil([&] { return !panel.Refreshes().empty(); }, 2000));
-    EXPECT_EQ(panel.Refreshes(), std::vector<WPARAM>{kRefreshDeviceList});
+    ASSERT_TRUE(PumpUntil([&] { return panel.Refreshes(kRefreshDeviceList) >= 1; }, 2000));
+    EXPECT_EQ(panel.Refreshes(kRefreshDeviceState), 0);
 
     // The settings dialog's OK hands the current overlay style to the view.
     g_settings.gridColor = 0x800080;
@@ -430,18 +450,17 @@ TEST_F(AppShellTest, CreationAndDeviceNoticesReachThePanelAndTheView) {
                            &stored, &size),
               ERROR_SUCCESS);
     EXPECT_EQ(stored, 1920u);
-    auto calibrations = view.Commands(kViewCmdCalibration);
+    auto calibrations = view.Commands(kViewCmdApplyCalibration);
     ASSERT_EQ(calibrations.size(), 1u);
     float scale;
     std::memcpy(&scale, &calibrations[0].payload[0], sizeof scale);
     EXPECT_EQ(scale, -1.0f);
     EXPECT_EQ(calibrations[0].payload[1], 0);
-    auto zooms = view.Commands(kViewCmdZoom);
+    auto zooms = view.Commands(kViewCmdSetZoom);
     ASSERT_EQ(zooms.size(), 1u);
     EXPECT_EQ(zooms[0].lParam, 0);
     ASSERT_TRUE(PumpUntil([&] { return !self.Commands(kCmdAutoCrossline).empty(); }, 2000));
-    ASSERT_TRUE(PumpUntil([&] { return !panel.Refreshes().empty(); }, 2000));
-    EXPECT_EQ(panel.Refreshes(), std::vector<WPARAM>{kRefreshDeviceState});
+    ASSERT_TRUE(PumpUntil([&] { return panel.Refreshes(kRefreshDeviceState) == 1; }, 2000));
 
     // A smaller, interpolated YUY2 picture opens at 100 %.
     view.Clear();
@@ -449,12 +468,12 @@ TEST_F(AppShellTest, CreationAndDeviceNoticesReachThePanelAndTheView) {
     SendMessageW(main_, WM_APP_DEVICE_OPENED, 0, 0);
     EXPECT_EQ(g_settings.mjpg, 0);
     EXPECT_EQ(g_settings.interpolated, 1);
-    zooms = view.Commands(kViewCmdZoom);
+    zooms = view.Commands(kViewCmdSetZoom);
     ASSERT_EQ(zooms.size(), 1u);
     EXPECT_EQ(zooms[0].lParam, 100);
 }
 
-TEST_F(AppShellTest, ClosingTheDeviceClosesTextAndCalibrationDialogsOnly) {
+TEST_F(AppShellTest, ClosingTheDeviceDropsToolTextDialogCalibrationDialogAndRuler) {
     main_ = MainWindow_Create(Instance());
     ASSERT_NE(main_, nullptr);
     MessageTap panel(g_app.controlPanel);
@@ -468,15 +487,19 @@ TEST_F(AppShellTest, ClosingTheDeviceClosesTextAndCalibrationDialogsOnly) {
     App_SetModelessDialog(kInputTextDialog, text);
     App_SetModelessDialog(kCalibrationDialog, calibration);
     App_SetModelessDialog(kQuickAdjustDialog, quick);
+    SendMessageW(main_, WM_COMMAND, kCmdToolRectangle, 0);
+    ASSERT_EQ(CameraView_Measure().CurrentTool(), kToolRectangle);
+    CameraView_Measure().Ruler().length = kRulerUnplacedLength;
 
     SendMessageW(main_, WM_APP_DEVICE_CLOSED, 0, 0);
+    EXPECT_EQ(CameraView_Measure().CurrentTool(), kToolNone);
+    EXPECT_EQ(CameraView_Measure().Ruler().length, 0);
     EXPECT_FALSE(IsWindow(text));
     EXPECT_FALSE(IsWindow(calibration));
     EXPECT_EQ(App_ModelessDialog(kInputTextDialog), nullptr);
     EXPECT_EQ(App_ModelessDialog(kCalibrationDialog), nullptr);
     EXPECT_EQ(App_ModelessDialog(kQuickAdjustDialog), quick);
-    ASSERT_TRUE(PumpUntil([&] { return !panel.Refreshes().empty(); }, 2000));
-    EXPECT_EQ(panel.Refreshes(), std::vector<WPARAM>{kRefreshDeviceState});
+    ASSERT_TRUE(PumpUntil([&] { return panel.Refreshes(kRefreshDeviceState) == 1; }, 2000));
 
     // Closed again with nothing open: no harm.
     SendMessageW(main_, WM_APP_DEVICE_CLOSED, 0, 0);
@@ -489,6 +512,181 @@ TEST_F(AppShellTest, ClosingTheDeviceClosesTextAndCalibrationDialogsOnly) {
     ASSERT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(quit.wParam, 0u);
     EXPECT_EQ(g_app.mainWindow, nullptr);
+}
+
+// The measurement toolbar's buttons, stood in for by plain children until the toolbar
+// has its own.
+class ToolbarButtons {
+public:
+    ToolbarButtons(std::initializer_list<int> ids) {
+        for (int id : ids) {
+            HWND button = GetDlgItem(g_app.measureToolbar, id);
+            if (button == nullptr) {
+                button = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 1, 1,
+                                         g_app.measureToolbar,
+                                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                         Instance(), nullptr);
+            }
+            taps_[id] = std::make_unique<MessageTap>(button);
+        }
+    }
+    // The checked states the button was sent, in order.
+    std::vector<LPARAM> Checks(int id) const {
+        return taps_.at(id)->CommandParams(kButtonCmdSetChecked);
+    }
+    bool AnySent() const {
+        for (const auto& tap : taps_)
+            if (!tap.second->seen().empty()) return true;
+        return false;
+    }
+    void Clear() {
+        for (auto& tap : taps_) tap.second->Clear();
+    }
+
+private:
+    std::map<int, std::unique_ptr<MessageTap>> taps_;
+};
+
+int32_t CurrentTool() { return CameraView_Measure().CurrentTool(); }
+
+TEST_F(AppShellTest, ChoosingAToolChecksOnlyItsButtonAndTellsTheView) {
+    main_ = MainWindow_Create(Instance());
+    ASSERT_NE(main_, nullptr);
+    ToolbarButtons buttons({kCmdToolLine, kCmdToolParallel, kCmdToolRectangle, kCmdToolCircle,
+                            kCmdToolConcentric, kCmdToolAngle, kCmdToolPencil, kCmdToolText,
+                            kCmdToolNone});
+    MessageTap view(g_app.cameraView);
+    SendMessageW(main_, WM_COMMAND, kCmdToolNone, 0);
+
+    const struct {
+        int button;
+        int32_t tool;
+    } tools[] = {{kCmdToolLine, 1},      {kCmdToolParallel, 2}, {kCmdToolRectangle, 3},
+                 {kCmdToolCircle, 4},    {kCmdToolConcentric, 5}, {kCmdToolAngle, 6},
+                 {kCmdToolPencil, 11},   {kCmdToolNone, 0}};
+    int previousButton = kCmdToolNone;
+    for (const auto& t : tools) {
+        buttons.Clear();
+        view.Clear();
+        SendMessageW(main_, WM_COMMAND, t.button, 0);
+        EXPECT_EQ(CurrentTool(), t.tool) << t.button;
+        EXPECT_EQ(buttons.Checks(previousButton), std::vector<LPARAM>{0}) << t.button;
+        EXPECT_EQ(buttons.Checks(t.button), std::vector<LPARAM>{1}) << t.button;
+        ASSERT_EQ(view.seen().size(), 2u) << t.button;
+        EXPECT_EQ(LOWORD(view.seen()[0].wParam), kViewCmdSetTool);
+        EXPECT_EQ(view.seen()[0].lParam, t.tool);
+        EXPECT_EQ(LOWORD(view.seen()[1].wParam), kViewCmdSetZoom);
+        EXPECT_EQ(view.seen()[1].lParam, 100);
+        previousButton = t.button;
+    }
+
+    // The tool that is already chosen: nothing is sent anywhere.
+    buttons.Clear();
+    view.Clear();
+    SendMessageW(main_, WM_COMMAND, kCmdToolNone, 0);
+    EXPECT_FALSE(buttons.AnySent());
+    EXPECT_TRUE(view.seen().empty());
+
+    // Text without a device falls back to no tool, Stop-measure checked.
+    SendMessageW(main_, WM_COMMAND, kCmdToolAngle, 0);
+    buttons.Clear();
+    view.Clear();
+    SendMessageW(main_, WM_COMMAND, kCmdToolText, 0);
+    EXPECT_EQ(CurrentTool(), kToolNone);
+    EXPECT_EQ(buttons.Checks(kCmdToolAngle), std::vector<LPARAM>{0});
+    EXPECT_EQ(buttons.Checks(kCmdToolText), std::vector<LPARAM>{0});
+    ASSERT_FALSE(buttons.Checks(kCmdToolNone).empty());
+    EXPECT_EQ(buttons.Checks(kCmdToolNone).back(), 1);
+    EXPECT_EQ(view.CommandParams(kViewCmdSetZoom).back(), 100);
+
+    // The text dialog closing leaves no tool either.
+    SendMessageW(main_, WM_COMMAND, kCmdToolCircle, 0);
+    buttons.Clear();
+    SendMessageW(main_, WM_COMMAND, kCmdTextDialogClosed, 0);
+    EXPECT_EQ(CurrentTool(), kToolNone);
+    EXPECT_EQ(buttons.Checks(kCmdToolCircle), std::vector<LPARAM>{0});
+    EXPECT_EQ(buttons.Checks(kCmdToolText), std::vector<LPARAM>{0});
+    EXPECT_EQ(buttons.Checks(kCmdToolNone).back(), 1);
+}
+
+TEST_F(AppShellTest, ColourBarsStepTheDigitalZoomOfAnInterpolatedStreamOnly) {
+    main_ = MainWindow_Create(Instance());
+    ASSERT_NE(main_, nullptr);
+    CameraView_SetDigitalZoom(0);
+    g_pipeline.format.interpolated = 0;
+    SendMessageW(main_, WM_APP_TEST_PATTERN, 0, 0);
+    EXPECT_EQ(CameraView_DigitalZoom(), 0);
+
+    g_pipeline.format.interpolated = 1;
+    std::vector<int> levels;
+    for (int i = 0; i < 7; ++i) {
+        SendMessageW(main_, WM_APP_TEST_PATTERN, 0, 0);
+        levels.push_back(CameraView_DigitalZoom());
+    }
+    EXPECT_EQ(levels, (std::vector<int>{1, 2, 3, 4, 5, 0, 1}));
+    g_pipeline.format.interpolated = 0;
+    CameraView_SetDigitalZoom(0);
+}
+
+// Draws a line with the mouse across the middle of the view.
+void DrawLine(HWND view, int dy) {
+    const SIZE c = ClientSize(view);
+    const int y = c.cy / 2 + dy;
+    SendMessageW(view, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(c.cx / 2 - 80, y));
+    SendMessageW(view, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(c.cx / 2, y + 10));
+    SendMessageW(view, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(c.cx / 2 + 80, y + 20));
+    SendMessageW(view, WM_LBUTTONUP, 0, MAKELPARAM(c.cx / 2 + 80, y + 20));
+}
+
+TEST_F(AppShellTest, ShapesAreDeletedOnlyWithADeviceAndNoCalibrationDialog) {
+    ASSERT_EQ(RunSimcam(L"plug ShellCam --friendly ShellCam --formats MJPG:640x480").code, 0u);
+    // The main window asks for the format the settings remember.
+    g_settings.mjpg = 1;
+    g_settings.width = 640;
+    g_settings.height = 480;
+    g_settings.interpolated = 0;
+    ASSERT_NE(CreateMain(0, 0, 1300, 850), nullptr);
+    MessageTap self(main_);
+    auto opened = [&] {
+        for (const auto& m : self.seen())
+            if (m.msg == WM_APP_DEVICE_OPENED) return true;
+        return false;
+    };
+    ASSERT_TRUE(PumpUntil([&] { return opened() && CameraView_DisplayWidth() == 640; }, 10000))
+        << "opened " << opened() << ", display width " << CameraView_DisplayWidth()
+        << ", devices " << g_deviceList.size();
+    PumpFor(300);
+    SendMessageW(main_, WM_COMMAND, kCmdToolLine, 0);
+    ASSERT_EQ(CurrentTool(), kToolLine);
+    for (int dy : {-100, 0, 100}) DrawLine(g_app.cameraView, dy);
+    ASSERT_EQ(CameraView_Measure().Shapes().size(), 3u);
+
+    // Not while a calibration is made.
+    HWND calibration = CreateWindowExW(0, L"STATIC", L"calibration", WS_POPUP, 0, 0, 10, 10,
+                                       main_, nullptr, Instance(), nullptr);
+    App_SetModelessDialog(kCalibrationDialog, calibration);
+    SendMessageW(main_, WM_COMMAND, kCmdDeleteLastShape, 0);
+    SendMessageW(main_, WM_COMMAND, kCmdDeleteAllShapes, 0);
+    EXPECT_EQ(CameraView_Measure().Shapes().size(), 3u);
+    // The text tool is refused then too.
+    SendMessageW(main_, WM_COMMAND, kCmdToolText, 0);
+    EXPECT_EQ(CurrentTool(), kToolNone);
+    App_CloseModelessDialog(kCalibrationDialog);
+
+    SendMessageW(main_, WM_COMMAND, kCmdDeleteLastShape, 0);
+    EXPECT_EQ(CameraView_Measure().Shapes().size(), 2u);
+    SendMessageW(main_, WM_COMMAND, kCmdDeleteAllShapes, 0);
+    EXPECT_TRUE(CameraView_Measure().Shapes().empty());
+    SendMessageW(main_, WM_COMMAND, kCmdDeleteLastShape, 0);  // nothing left: no harm
+    EXPECT_TRUE(CameraView_Measure().Shapes().empty());
+
+    // With a device and no calibration the text tool is taken.
+    SendMessageW(main_, WM_COMMAND, kCmdToolText, 0);
+    EXPECT_EQ(CurrentTool(), kToolText);
+    SendMessageW(main_, WM_COMMAND, kCmdToolNone, 0);
+
+    DestroyWindow(main_);
+    EXPECT_EQ(RunSimcam(L"unplug ShellCam").code, 0u);
 }
 
 // A plain top-level window as the prompt's parent, 1000 pixels wide. Hidden: without a
