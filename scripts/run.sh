@@ -9,10 +9,13 @@ export SHOTS="$TL_BUILD/screenshots" EXE ROOT
 mkdir -p "$SHOTS"
 
 if [ -n "${DISPLAY:-}" ] && [ "${TL_XVFB:-0}" != 1 ]; then
-  exec "$ROOT/scripts/with-display.sh" env TL_WINE_TIMEOUT=86400 "$ROOT/scripts/wine-exec.sh" "$EXE"
+  exec "$ROOT/scripts/with-display.sh" bash -c '
+    source "$ROOT/scripts/wine-env.sh"; ensure_demo_camera
+    TL_WINE_TIMEOUT=86400 "$ROOT/scripts/wine-exec.sh" "$EXE"'
 fi
 
 TL_XVFB=1 "$ROOT/scripts/with-display.sh" bash -c '
+  source "$ROOT/scripts/wine-env.sh"; ensure_demo_camera
   seconds=${RUN_SECONDS:-8}
   TL_WINE_TIMEOUT=$((seconds + 120)) "$ROOT/scripts/wine-exec.sh" explorer /desktop=Tessaloom,1600x900 "$EXE" &
   desk=$!
