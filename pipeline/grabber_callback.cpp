@@ -24,16 +24,6 @@ bool ReportColorBar(const BYTE* buffer, LONG length) {
 
 }  // namespace
 
-STDMETHODIMP GrabberCallback::QueryInterface(REFIID riid, void** object) {
-    if (object == nullptr) return E_POINTER;
-    if (riid == IID_ISampleGrabberCB || riid == IID_IUnknown) {
-        *object = static_cast<ISampleGrabberCB*>(this);
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
 STDMETHODIMP GrabberCallback::BufferCB(double, BYTE* buffer, LONG length) {
     if (buffer == nullptr || length <= 0) return 0;
     if (static_cast<size_t>(length) == kColorBarSampleLength && ReportColorBar(buffer, length)) {

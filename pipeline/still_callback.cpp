@@ -7,16 +7,6 @@
 
 StillCallback g_stillCallback;
 
-STDMETHODIMP StillCallback::QueryInterface(REFIID riid, void** object) {
-    if (object == nullptr) return E_POINTER;
-    if (riid == IID_ISampleGrabberCB || riid == IID_IUnknown) {
-        *object = static_cast<ISampleGrabberCB*>(this);
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
 STDMETHODIMP StillCallback::BufferCB(double, BYTE* buffer, LONG length) {
     const VideoFormat& format = g_pipeline.format;
     StillImage& still = g_pipeline.still;

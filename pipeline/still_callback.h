@@ -1,17 +1,12 @@
 // The still branch's sample callback: turns each still sample into the still image.
 #pragma once
-#include <windows.h>
-#include <qedit.h>
+#include "pipeline/sample_callback_base.h"
 
 #include <cstddef>
 #include <cstdint>
 
-class StillCallback final : public ISampleGrabberCB {
+class StillCallback final : public StaticSampleGrabberCB {
 public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** object) override;
-    STDMETHODIMP_(ULONG) AddRef() override { return 1; }
-    STDMETHODIMP_(ULONG) Release() override { return 2; }
-    STDMETHODIMP SampleCB(double, IMediaSample*) override { return E_NOTIMPL; }
     STDMETHODIMP BufferCB(double sampleTime, BYTE* buffer, LONG length) override;
 };
 

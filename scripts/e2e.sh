@@ -32,10 +32,25 @@ closes_on_request() {
   return 1
 }
 
+# The live picture: the simulated microscope's scene is anything but uniform.
+shows_live_picture() {
+  local shot="$SHOTS/e2e-live.png" spread
+  for _ in $(seq 1 20); do
+    sleep 0.5
+    import -window root "$shot" >/dev/null 2>&1 || continue
+    spread=$(convert "$shot" -crop 240x160+680+370 +repage -colorspace Gray \
+             -format '%[fx:standard_deviation*1000]' info: 2>/dev/null)
+    [ "${spread%.*}" -gt 40 ] 2>/dev/null && return 0
+  done
+  echo "e2e: picture spread ${spread:-none}"
+  return 1
+}
+
+ensure_demo_camera
 TL_WINE_TIMEOUT=180 "$ROOT/scripts/wine-exec.sh" explorer /desktop=Tessaloom,1600x900 "$EXE" &
 desk=$!
 check wait_window
-sleep 2
+check shows_live_picture
 check second_copy_ends_with_zero
 import -window root "$SHOTS/e2e-start.png" >/dev/null 2>&1
 check closes_on_request
