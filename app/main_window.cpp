@@ -92,6 +92,31 @@ void InvalidateView() {
     if (g_app.cameraView != nullptr) InvalidateRect(g_app.cameraView, nullptr, FALSE);
 }
 
+// The Crossline button follows the view's crossline flag.
+void ShowCrosslineButton(bool on) {
+    if (g_app.measureToolbar == nullptr) return;
+    HWND button = GetDlgItem(g_app.measureToolbar, kCmdCrossline);
+    if (button != nullptr) SendMessageW(button, WM_COMMAND, kButtonCmdSetChecked, on ? 1 : 0);
+}
+
+void ToggleCrossline() {
+    const bool on = !CameraView_Crossline();
+    CameraView_SetCrossline(on);
+    SendViewCommand(kViewCmdSetZoom, kZoomActualSize);
+    InvalidateView();
+    ShowCrosslineButton(on);
+}
+
+// After a calibration is applied or a device opened: a calibrated picture shows its scale.
+void AutoCrossline() {
+    if (CameraView_Calibration().scale <= 0.0f) return;
+    SendViewCommand(kViewCmdSetZoom, kZoomActualSize);
+    if (!CameraView_Crossline()) {
+        CameraView_SetCrossline(true);
+        ShowCrosslineButton(true);
+    }
+}
+
 bool CalibrationDialogOpen() { return App_ModelessDialog(kCalibrationDialog) != nullptr; }
 
 void SetToolButton(int32_t tool, bool checked) {
@@ -261,6 +286,12 @@ bool OnCommand(int id) {
             return true;
         case kCmdDeleteAllShapes:
             OnDeleteShapes(true);
+            return true;
+        case kCmdCrossline:
+            ToggleCrossline();
+            return true;
+        case kCmdAutoCrossline:
+            AutoCrossline();
             return true;
     }
     return false;

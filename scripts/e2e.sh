@@ -10,7 +10,6 @@ SHOTS="$TL_BUILD/screenshots"
 mkdir -p "$SHOTS"
 passed=0; failed=0
 check() { if "$@"; then passed=$((passed+1)); else failed=$((failed+1)); echo "e2e FAILED: $*"; fi; }
-app_running() { pgrep -f 'app\\tessaloom\.exe' >/dev/null; }
 wait_window() {
   for _ in $(seq 1 300); do
     xdotool search --name "^Tessaloom$" >/dev/null 2>&1 && return 0
@@ -20,14 +19,23 @@ wait_window() {
 }
 # Processes whose program (first word) is tessaloom.exe; Wine shows it by its Unix path.
 copies_running() { pgrep -fc '^[^ ]*app[/\\]tessaloom\.exe'; }
+app_running() { pgrep -f '^[^ ]*app[/\\]tessaloom\.exe' >/dev/null; }
 # A second copy finds the first one's mutex, ends with 0 and leaves one copy running.
 second_copy_ends_with_zero() {
   [ "$(copies_running)" = 1 ] || return 1
   TL_WINE_TIMEOUT=90 "$ROOT/scripts/wine-exec.sh" "$EXE" >/dev/null 2>&1 || return 1
   [ "$(copies_running)" = 1 ]
 }
+# Alt+F4 as a user would; Wine's taskkill does not reach windows in a virtual desktop.
+close_app() {
+  local wid
+  wid=$(xdotool search --name "^Tessaloom$" 2>/dev/null | head -1)
+  [ -n "$wid" ] || return 0
+  xdotool windowactivate --sync "$wid" >/dev/null 2>&1
+  xdotool key --window "$wid" alt+F4 >/dev/null 2>&1
+}
 closes_on_request() {
-  "$ROOT/scripts/wine-exec.sh" taskkill /im tessaloom.exe >/dev/null 2>&1
+  close_app
   for _ in $(seq 1 100); do app_running || return 0; sleep 0.1; done
   return 1
 }

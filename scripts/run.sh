@@ -25,7 +25,8 @@ TL_XVFB=1 "$ROOT/scripts/with-display.sh" bash -c '
   done
   sleep "$seconds"
   import -window root "$SHOTS/run.png" && echo "run: screenshot saved to $SHOTS/run.png"
-  "$ROOT/scripts/wine-exec.sh" taskkill /im tessaloom.exe >/dev/null 2>&1
-  sleep 1; kill $desk >/dev/null 2>&1; wait $desk 2>/dev/null
+  wid=$(xdotool search --name "^Tessaloom$" 2>/dev/null | head -1)
+  [ -n "$wid" ] && xdotool windowactivate --sync "$wid" key --window "$wid" alt+F4 >/dev/null 2>&1
+  sleep 2; kill $desk >/dev/null 2>&1; wait $desk 2>/dev/null
   exit 0
 '

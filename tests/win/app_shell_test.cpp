@@ -574,6 +574,32 @@ TEST_F(AppShellTest, ColourBarsStepTheDigitalZoomOfAnInterpolatedStreamOnly) {
     CameraView_SetDigitalZoom(0);
 }
 
+TEST_F(AppShellTest, CrosslineButtonTogglesAndACalibrationSwitchesItOn) {
+    main_ = MainWindow_Create(Instance());
+    ASSERT_NE(main_, nullptr);
+    HWND view = GetDlgItem(main_, kIdCameraView);
+    ASSERT_NE(view, nullptr);
+    CameraView_SetCrossline(false);
+    SendMessageW(main_, WM_COMMAND, kCmdCrossline, 0);
+    EXPECT_TRUE(CameraView_Crossline());
+    SendMessageW(main_, WM_COMMAND, kCmdCrossline, 0);
+    EXPECT_FALSE(CameraView_Crossline());
+
+    // Without a calibration the automatic crossline stays off; with one it comes on once.
+    SendMessageW(main_, WM_COMMAND, kCmdAutoCrossline, 0);
+    EXPECT_FALSE(CameraView_Crossline());
+    struct {
+        float scale;
+        int32_t unit;
+    } calibration = {200.0f, 0};
+    SendMessageW(view, WM_COMMAND, kViewCmdApplyCalibration, reinterpret_cast<LPARAM>(&calibration));
+    SendMessageW(main_, WM_COMMAND, kCmdAutoCrossline, 0);
+    EXPECT_TRUE(CameraView_Crossline());
+    SendMessageW(main_, WM_COMMAND, kCmdAutoCrossline, 0);
+    EXPECT_TRUE(CameraView_Crossline());
+    CameraView_SetCrossline(false);
+}
+
 // Draws a line with the mouse across the middle of the view.
 void DrawLine(HWND view, int dy) {
     const SIZE c = ClientSize(view);
