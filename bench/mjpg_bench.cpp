@@ -59,11 +59,21 @@ void ReusedHandle(benchmark::State& state, FrameSize size) {
     tjDestroy(handle);
 }
 
+// Creating and destroying a decompressor, which is all the per-sample path adds.
+void HandleOnly(benchmark::State& state, FrameSize) {
+    for (auto _ : state) {
+        tjhandle handle = tjInitDecompress();
+        benchmark::DoNotOptimize(handle);
+        tjDestroy(handle);
+    }
+}
+
 }  // namespace
 
 void RegisterMjpgBenchmarks() {
     for (FrameSize size : kBenchSizes) {
         AddBench(BenchName("mjpg", "per-sample", size), PerSample, size);
         AddBench(BenchName("mjpg", "reused-handle", size), ReusedHandle, size);
+        AddBench(BenchName("mjpg", "handle-only", size), HandleOnly, size);
     }
 }
