@@ -380,6 +380,10 @@ void Capture_Close() {
     if (g.events != nullptr) g.events->SetNotifyWindow(0, WM_APP_GRAPH_EVENT, 0);
     // Stopping first guarantees no callback runs while the ring is freed below.
     if (g.control != nullptr) g.control->Stop();
+    // A camera pulled out mid-recording: let the writer drain what is queued and close its
+    // file before its events are closed under it.
+    constexpr DWORD kWriterDrainLimitMs = 30000;
+    Pipeline_FinishRecording(kWriterDrainLimitMs);
     ReleaseGraphObjects();
 
     g.currentYuy2.clear();

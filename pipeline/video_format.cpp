@@ -113,3 +113,23 @@ void Pipeline_DiscardRecordQueue() {
     g_pipeline.queue.frames.clear();
     LeaveCriticalSection(&g_pipeline.queue.queueLock);
 }
+
+bool Pipeline_FinishRecording(DWORD timeoutMs) {
+    VideoFormat& f = g_pipeline.format;
+    if (!f.recording) return true;
+    f.recording = 0;
+    HANDLE done = g_pipeline.queue.writerDone;
+    if (done == nullptr) return true;
+    const DWORD start = GetTickCount();
+    for (;;) {
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= timeoutMs) return false;
+        const DWORD r = MsgWaitForMultipleObjects(1, &done, FALSE, timeoutMs - elapsed, QS_ALLINPUT);
+        if (r == WAIT_OBJECT_0) break;
+        if (r != WAIT_OBJECT_0 + 1) return false;
+        MSG msg;
+        if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    }
+    ResetEvent(done);
+    return true;
+}

@@ -76,5 +76,9 @@ const uint8_t* Pipeline_CurrentFrame();
 void Pipeline_Reset();
 // Appends a copy of one frame for the recorder (streaming thread). False when out of memory.
 bool Pipeline_QueueRecordFrame(const uint8_t* frame, size_t size);
+// Main thread: clears the recording flag and, while a writer is running, keeps dispatching
+// messages until it has drained the queue and closed its file (writerDone), at most
+// `timeoutMs`. False if the writer did not finish in time.
+bool Pipeline_FinishRecording(DWORD timeoutMs);
 // Frees every queued frame copy (after the writer has stopped).
 void Pipeline_DiscardRecordQueue();

@@ -296,6 +296,52 @@ TEST_F(CaptureTest, CameraWithoutPropertyInterfaces) {
     EXPECT_TRUE(WaitForFrames(3));
 }
 
+// A writer that behaves like the AVI writer: takes copies while recording, drains the queue
+// once recording is cleared, then signals writerDone. It counts what it "wrote".
+struct FakeWriter {
+    int written = 0;
+    HANDLE thread = nullptr;
+    static DWORD WINAPI Run(void* param) {
+        auto* self = static_cast<FakeWriter*>(param);
+        RecordQueue& q = g_pipeline.queue;
+        auto takeAll = [&] {
+            EnterCriticalSection(&q.queueLock);
+            while (!q.frames.empty()) {
+                HeapFree(GetProcessHeap(), 0, q.frames.front().data);
+                q.frames.pop_front();
+                ++self->written;
+                Sleep(2);  // writing takes a while; the camera may be gone meanwhile
+            }
+            ResetEvent(q.frameReady);
+            LeaveCriticalSection(&q.queueLock);
+        };
+        while (g_pipeline.format.recording) {
+            if (WaitForSingleObject(q.frameReady, 30) == WAIT_OBJECT_0) takeAll();
+        }
+        takeAll();
+        SetEvent(q.writerDone);
+        return 0;
+    }
+};
+
+TEST_F(CaptureTest, RemovingTheCameraMidRecordingLetsTheWriterFinishFirst) {
+    Plug(L"CapRecord", L"--formats MJPG:640x480");
+    ASSERT_TRUE(Open(L"CapRecord"));
+    FakeWriter writer;
+    g_pipeline.format.recording = 1;
+    writer.thread = CreateThread(nullptr, 0, &FakeWriter::Run, &writer, 0, nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return writer.written >= 5; }, 5000));
+    ASSERT_EQ(RunSimcam(L"unplug CapRecord").code, 0u);
+    Capture_Close();
+    // Close returned only once the writer had drained the queue and closed its file.
+    EXPECT_EQ(WaitForSingleObject(writer.thread, 0), WAIT_OBJECT_0);
+    EXPECT_TRUE(g_pipeline.queue.frames.empty());
+    EXPECT_EQ(g_pipeline.format.recording, 0);
+    EXPECT_EQ(g_pipeline.queue.writerDone, nullptr);  // closed after the writer was done
+    WaitForSingleObject(writer.thread, 5000);
+    CloseHandle(writer.thread);
+}
+
 TEST_F(CaptureTest, BuildAndCloseFiftyTimesLeavesNoThreadsOrHandles) {
     Plug(L"CapLoop", L"--formats MJPG:640x480");
     ASSERT_TRUE(Open(L"CapLoop"));
