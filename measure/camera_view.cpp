@@ -457,6 +457,17 @@ void OnCommand(HWND hwnd, int id, LPARAM lParam) {
                 }
             }
             break;
+        case kViewCmdTextPlacement:
+            if (lParam != 0) {
+                const char* event = reinterpret_cast<const char*>(lParam);
+                if (std::strcmp(event, "Init") == 0) {
+                    g_measure.OnTextInit();
+                    InvalidateRect(hwnd, nullptr, FALSE);
+                } else if (std::strcmp(event, "OK") == 0 && g_measure.OnTextOk()) {
+                    InvalidateRect(hwnd, nullptr, FALSE);
+                }  // "Cancel": nothing to do
+            }
+            break;
         case kViewCmdSetTool:
             g_measure.SetTool(static_cast<int32_t>(lParam));
             break;

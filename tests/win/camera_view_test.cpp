@@ -171,6 +171,29 @@ TEST_F(CameraViewTest, ComposedSurfaceAt100PercentHoldsTheFrameExactly) {
     EXPECT_EQ(differing, 0u) << "first at byte " << first << " " << int(surface[first]) << " vs " << int(frame[first]) ;
 }
 
+TEST_F(CameraViewTest, TextDialogEventsPlaceAndCommitText) {
+    Plug(L"ViewCamText", L"--formats MJPG:640x480");
+    CreateView(800, 600);
+    ASSERT_TRUE(Opened(1, 5000));
+    PumpFor(100);
+    MeasureModel& model = CameraView_Measure();
+    const size_t before = model.Shapes().size();
+    SendMessageW(view_, WM_COMMAND, kViewCmdSetTool, kToolText);
+    model.BeginTextPlacement();
+    SendMessageW(view_, WM_COMMAND, kViewCmdTextPlacement, reinterpret_cast<LPARAM>("Init"));
+    SendMessageW(view_, WM_COMMAND, kViewCmdTextPlacement, reinterpret_cast<LPARAM>("OK"));
+    EXPECT_EQ(model.Shapes().size(), before);  // an empty text commits nothing
+
+    model.BeginTextPlacement();
+    SendMessageW(view_, WM_COMMAND, kViewCmdTextPlacement, reinterpret_cast<LPARAM>("Init"));
+    model.SetPlacedText(u"Nucleus");
+    SendMessageW(view_, WM_COMMAND, kViewCmdTextPlacement, reinterpret_cast<LPARAM>("Cancel"));
+    EXPECT_EQ(model.Shapes().size(), before);
+    SendMessageW(view_, WM_COMMAND, kViewCmdTextPlacement, reinterpret_cast<LPARAM>("OK"));
+    ASSERT_EQ(model.Shapes().size(), before + 1);
+    EXPECT_EQ(model.Shapes().back().kind, kToolText);
+}
+
 TEST_F(CameraViewTest, NoDeviceShowsThePlaceholder) {
     CreateView(800, 600);
     PumpFor(400);  // the first open attempt finds nothing
