@@ -361,7 +361,10 @@ TEST_F(CaptureTest, BuildAndCloseFiftyTimesLeavesNoThreadsOrHandles) {
         Capture_Close();
     }
     PumpFor(300);
-    EXPECT_LE(ThreadsOfThisProcess(), threadsBefore);
+    // Wine's thread pool keeps a few idle workers for a while; a leak would be one or more
+    // threads per round, fifty in all.
+    EXPECT_TRUE(PumpUntil([&] { return ThreadsOfThisProcess() <= threadsBefore + 4; }, 10000))
+        << ThreadsOfThisProcess() << " threads, " << threadsBefore << " before";
     GetProcessHandleCount(GetCurrentProcess(), &handlesAfter);
     EXPECT_LE(handlesAfter, handlesBefore + 5);
 }

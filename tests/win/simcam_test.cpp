@@ -902,7 +902,8 @@ TEST_F(SimcamTest, MisuseIsRefusedAndReleasingMidStreamLeavesNoThread) {
     const DWORD start = GetTickCount();
     graph.Release();  // no Stop
     EXPECT_LT(GetTickCount() - start, 1000u);
-    EXPECT_TRUE(PumpUntil([&] { return ThreadsOfThisProcess() <= baseline; }, 1000))
+    // Generous: idle thread-pool workers of the platform may take a few seconds to go.
+    EXPECT_TRUE(PumpUntil([&] { return ThreadsOfThisProcess() <= baseline; }, 10000))
         << ThreadsOfThisProcess() << " threads, " << baseline << " before";
 
     CameraGraph stopped;
@@ -911,5 +912,5 @@ TEST_F(SimcamTest, MisuseIsRefusedAndReleasingMidStreamLeavesNoThread) {
     EXPECT_FALSE(FAILED(stopped.Stop()));
     EXPECT_LT(GetTickCount() - stopStart, 1000u);
     stopped.Release();
-    EXPECT_TRUE(PumpUntil([&] { return ThreadsOfThisProcess() <= baseline; }, 1000));
+    EXPECT_TRUE(PumpUntil([&] { return ThreadsOfThisProcess() <= baseline; }, 10000));
 }
