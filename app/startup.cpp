@@ -25,7 +25,7 @@ struct StartupState {
 
 StartupState g_startup;
 
-struct WindowClassSpec {
+struct WindowClassInfo {
     const wchar_t* name;
     UINT style;
     int extraBytes;
@@ -34,17 +34,17 @@ struct WindowClassSpec {
     HBRUSH background;
 };
 
-bool RegisterWindowClass(HINSTANCE instance, const WindowClassSpec& spec) {
+bool RegisterWindowClass(HINSTANCE instance, const WindowClassInfo& info) {
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof wc;
-    wc.style = spec.style;
-    wc.lpfnWndProc = spec.proc;
-    wc.cbWndExtra = spec.extraBytes;
+    wc.style = info.style;
+    wc.lpfnWndProc = info.proc;
+    wc.cbWndExtra = info.extraBytes;
     wc.hInstance = instance;
-    wc.hIcon = spec.icon;
+    wc.hIcon = info.icon;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = spec.background;
-    wc.lpszClassName = spec.name;
+    wc.hbrBackground = info.background;
+    wc.lpszClassName = info.name;
     return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
@@ -93,12 +93,12 @@ bool App_RegisterWindowClasses(HINSTANCE instance) {
     if (g_startup.promptBrush == nullptr) {
         g_startup.promptBrush = CreateSolidBrush(kPromptBackground);
     }
-    const WindowClassSpec mainWindow = {
+    const WindowClassInfo mainWindow = {
         kMainWindowClass, 0, 0, MainWnd_Proc,
         LoadIconW(instance, MAKEINTRESOURCEW(IDI_TESSALOOM)),
         reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1)};
     // The prompt keeps a record pointer in its extra bytes: room for a whole pointer.
-    const WindowClassSpec prompt = {
+    const WindowClassInfo prompt = {
         kPromptWindowClass, 0, sizeof(LONG_PTR), PromptWnd_Proc, nullptr, g_startup.promptBrush};
     // In this order; the camera view describes its own class.
     bool all = RegisterWindowClass(instance, mainWindow);

@@ -44,37 +44,34 @@ void JoinStreamingThread(HANDLE thread, HANDLE stop) {
 
 // ---- Facets ----
 
-STDMETHODIMP ProcAmpFacet::QueryInterface(REFIID riid, void** ppv) {
+template <typename Interface, bool kCameraControl>
+STDMETHODIMP PropertyFacet<Interface, kCameraControl>::QueryInterface(REFIID riid, void** ppv) {
     return filter_->QueryInterface(riid, ppv);
 }
-STDMETHODIMP_(ULONG) ProcAmpFacet::AddRef() { return filter_->AddRef(); }
-STDMETHODIMP_(ULONG) ProcAmpFacet::Release() { return filter_->Release(); }
-STDMETHODIMP ProcAmpFacet::GetRange(LONG prop, LONG* min, LONG* max, LONG* step, LONG* def,
-                                    LONG* caps) {
-    return filter_->PropertyRange(false, prop, min, max, step, def, caps);
+template <typename Interface, bool kCameraControl>
+STDMETHODIMP_(ULONG) PropertyFacet<Interface, kCameraControl>::AddRef() {
+    return filter_->AddRef();
 }
-STDMETHODIMP ProcAmpFacet::Set(LONG prop, LONG value, LONG flags) {
-    return filter_->PropertySet(false, prop, value, flags);
+template <typename Interface, bool kCameraControl>
+STDMETHODIMP_(ULONG) PropertyFacet<Interface, kCameraControl>::Release() {
+    return filter_->Release();
 }
-STDMETHODIMP ProcAmpFacet::Get(LONG prop, LONG* value, LONG* flags) {
-    return filter_->PropertyGet(false, prop, value, flags);
+template <typename Interface, bool kCameraControl>
+STDMETHODIMP PropertyFacet<Interface, kCameraControl>::GetRange(LONG prop, LONG* min, LONG* max,
+                                                                LONG* step, LONG* def,
+                                                                LONG* caps) {
+    return filter_->PropertyRange(kCameraControl, prop, min, max, step, def, caps);
 }
-
-STDMETHODIMP CameraControlFacet::QueryInterface(REFIID riid, void** ppv) {
-    return filter_->QueryInterface(riid, ppv);
+template <typename Interface, bool kCameraControl>
+STDMETHODIMP PropertyFacet<Interface, kCameraControl>::Set(LONG prop, LONG value, LONG flags) {
+    return filter_->PropertySet(kCameraControl, prop, value, flags);
 }
-STDMETHODIMP_(ULONG) CameraControlFacet::AddRef() { return filter_->AddRef(); }
-STDMETHODIMP_(ULONG) CameraControlFacet::Release() { return filter_->Release(); }
-STDMETHODIMP CameraControlFacet::GetRange(LONG prop, LONG* min, LONG* max, LONG* step, LONG* def,
-                                          LONG* caps) {
-    return filter_->PropertyRange(true, prop, min, max, step, def, caps);
+template <typename Interface, bool kCameraControl>
+STDMETHODIMP PropertyFacet<Interface, kCameraControl>::Get(LONG prop, LONG* value, LONG* flags) {
+    return filter_->PropertyGet(kCameraControl, prop, value, flags);
 }
-STDMETHODIMP CameraControlFacet::Set(LONG prop, LONG value, LONG flags) {
-    return filter_->PropertySet(true, prop, value, flags);
-}
-STDMETHODIMP CameraControlFacet::Get(LONG prop, LONG* value, LONG* flags) {
-    return filter_->PropertyGet(true, prop, value, flags);
-}
+template class PropertyFacet<IAMVideoProcAmp, false>;
+template class PropertyFacet<IAMCameraControl, true>;
 
 // ---- Filter ----
 

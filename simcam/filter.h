@@ -113,9 +113,10 @@ private:
 
 // IAMVideoProcAmp and IAMCameraControl share method signatures, so each is its own
 // small object that forwards to the filter.
-class ProcAmpFacet final : public IAMVideoProcAmp {
+template <typename Interface, bool kCameraControl>
+class PropertyFacet final : public Interface {
 public:
-    explicit ProcAmpFacet(SimcamFilter* filter) : filter_(filter) {}
+    explicit PropertyFacet(SimcamFilter* filter) : filter_(filter) {}
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
     STDMETHODIMP_(ULONG) AddRef() override;
     STDMETHODIMP_(ULONG) Release() override;
@@ -127,21 +128,8 @@ public:
 private:
     SimcamFilter* const filter_;
 };
-
-class CameraControlFacet final : public IAMCameraControl {
-public:
-    explicit CameraControlFacet(SimcamFilter* filter) : filter_(filter) {}
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
-    STDMETHODIMP GetRange(LONG prop, LONG* min, LONG* max, LONG* step, LONG* def,
-                          LONG* caps) override;
-    STDMETHODIMP Set(LONG prop, LONG value, LONG flags) override;
-    STDMETHODIMP Get(LONG prop, LONG* value, LONG* flags) override;
-
-private:
-    SimcamFilter* const filter_;
-};
+using ProcAmpFacet = PropertyFacet<IAMVideoProcAmp, false>;
+using CameraControlFacet = PropertyFacet<IAMCameraControl, true>;
 
 class SimcamFilter final : public IBaseFilter {
 public:

@@ -31,17 +31,6 @@ int CountOf(const std::wstring& friendlyName) {
     return n;
 }
 
-int ThreadsOfThisProcess() {
-    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 te = {};
-    te.dwSize = sizeof te;
-    int n = 0;
-    for (BOOL ok = Thread32First(snap, &te); ok; ok = Thread32Next(snap, &te))
-        n += te.th32OwnerProcessID == GetCurrentProcessId();
-    CloseHandle(snap);
-    return n;
-}
-
 class CaptureTest : public testing::Test {
 protected:
     static void SetUpTestSuite() { RunSimcam(L"unplug --all"); }

@@ -228,17 +228,6 @@ void SaveBmp(const std::wstring& path, const std::vector<uint8_t>& bgr, int widt
     std::fclose(f);
 }
 
-int ThreadsOfThisProcess() {
-    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 te = {};
-    te.dwSize = sizeof te;
-    int n = 0;
-    for (BOOL ok = Thread32First(snap, &te); ok; ok = Thread32Next(snap, &te))
-        n += te.th32OwnerProcessID == GetCurrentProcessId();
-    CloseHandle(snap);
-    return n;
-}
-
 // ---- The graph, built as the program builds it ----
 
 struct Format {

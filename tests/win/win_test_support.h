@@ -2,6 +2,7 @@
 // pump that waits for a condition with a deadline instead of sleeping.
 #pragma once
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <functional>
 #include <vector>
@@ -85,4 +86,16 @@ inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
 
 inline void PumpFor(DWORD ms) {
     PumpUntil([] { return false; }, ms);
+}
+
+// Threads of this process right now.
+inline int ThreadsOfThisProcess() {
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 te = {};
+    te.dwSize = sizeof te;
+    int n = 0;
+    for (BOOL ok = Thread32First(snap, &te); ok; ok = Thread32Next(snap, &te))
+        n += te.th32OwnerProcessID == GetCurrentProcessId();
+    CloseHandle(snap);
+    return n;
 }
