@@ -108,7 +108,9 @@ float PixelDistance(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
     const int64_t dy = static_cast<int64_t>(y2) - y1;
     if (dx == 0) return static_cast<float>(std::llabs(dy));
     if (dy == 0) return static_cast<float>(std::llabs(dx));
-    return static_cast<float>(std::sqrt(static_cast<double>(dx * dx + dy * dy)));
+    // Squared in double: two points 2^32 apart would overflow any integer sum.
+    const double fx = static_cast<double>(dx), fy = static_cast<double>(dy);
+    return static_cast<float>(std::sqrt(fx * fx + fy * fy));
 }
 
 float ToUnits(float pixels, float scale) { return pixels / scale; }
@@ -164,11 +166,12 @@ std::u16string FormatAngleLabel(float degrees) {
 std::u16string FormatScaleValue(float value, std::u16string_view unit) {
     // The small addition lifts values stored just below a round number (0.49999997) over it
     // before rounding. Steps below 0.001 get a fourth decimal: with three, 0.0005 would read
-    // 0.001 and 0.0002 would read 0.000.
+    // 0.001 and 0.0002 would read 0.000. The 0.001 step is stored as 0.00099999993, so that
+    // case is told by the lifted value, not the stored one.
     const double v = value;
     if (v >= 0.1) return BoundedLabel("%.1f", "%.1e", unit, v + 0.01);
     if (v >= 0.01) return BoundedLabel("%.2f", "%.2e", unit, v + 0.001);
-    if (v >= 0.001) return BoundedLabel("%.3f", "%.3e", unit, v + 0.0001);
+    if (v + 0.00001 >= 0.001) return BoundedLabel("%.3f", "%.3e", unit, v + 0.0001);
     return BoundedLabel("%.4f", "%.4e", unit, v + 0.00001);
 }
 

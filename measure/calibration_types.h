@@ -22,6 +22,11 @@ struct CalibrationRecord {
 
 constexpr CalibrationRecord kFreeCalibration = {{}, 0, 0, 0.0f, 0, 0, kNoCalibrationScale};
 
+constexpr int32_t kNoActiveCalibration = -1;
+
 struct CalibrationTable {
     CalibrationRecord slots[kCalibrationSlots];
+    int32_t activeIndex = kNoActiveCalibration;  // the slot last applied to the view
+    int32_t editIndex = 0;                       // the slot the calibration dialog fills
+    int32_t listSelection = 0;                   // the manager's selected row
 };

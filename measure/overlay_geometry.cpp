@@ -129,7 +129,7 @@ void ShapeBuilder::Parallel(const MeasureShape& s) {
     MarkedHandle(s.p2x, s.p2y);
     if (HasThirdPoint(s)) MarkedHandle(s.p3x, s.p3y);
     out_.measureLines.push_back({s.p1x, s.p1y, s.p2x, s.p2y});
-    if (!HasThirdPoint(s)) return;
+    if (!ThirdPartShown(s)) return;
     double distance = 0.0;
     if (s.p1y == s.p2y) {
         const int32_t half = std::abs(s.p2x - s.p1x) / 2;
@@ -197,7 +197,7 @@ void ShapeBuilder::Circle(const MeasureShape& s) {
 void ShapeBuilder::Concentric(const MeasureShape& s) {
     const float inner = PixelDistance(s.p1x, s.p1y, s.p2x, s.p2y);
     Handle(s.p1x, s.p1y);
-    if (!HasThirdPoint(s)) {
+    if (!OuterCircleShown(s)) {
         MarkedHandle(s.p2x, s.p2y);
         out_.measureLines.push_back({s.p1x, s.p1y, s.p2x, s.p2y});
         Circle(s.p1x, s.p1y, inner);
@@ -224,7 +224,7 @@ void ShapeBuilder::Angle(const MeasureShape& s) {
     MarkedHandle(s.p2x, s.p2y);
     if (HasThirdPoint(s)) MarkedHandle(s.p3x, s.p3y);
     out_.measureLines.push_back({s.p1x, s.p1y, s.p2x, s.p2y});
-    if (!HasThirdPoint(s)) return;
+    if (!ThirdPartShown(s)) return;
     out_.measureLines.push_back({s.p1x, s.p1y, s.p3x, s.p3y});
     Label(FormatAngleLabel(AngleBetweenArms(s.p1x, s.p1y, s.p2x, s.p2y, s.p3x, s.p3y)), s.p1x,
           s.p1y);

@@ -149,18 +149,45 @@ void MeasureModel::RecomputeHitRects(MeasureShape& shape) {
     ::RecomputeHitRects(shape, textBox);
 }
 
-void MeasureModel::SetTool(int32_t code) {
-    if (code == currentTool_) return;
-    currentTool_ = code;
-    pendingStage_ = 0;
+void MeasureModel::ResetInProgress() {
+    inProgress_.kind = kToolNone;  // nothing drawn with the new tool yet
     inProgress_.points.clear();
     inProgress_.p1x = inProgress_.p1y = inProgress_.p2x = inProgress_.p2y = 0;
     inProgress_.p3x = kThirdPointUnplaced;
+    inProgress_.thirdPlaced = false;
     inProgress_.text.clear();
+}
+
+// A drag of the previous tool, or one whose release never came, must not be finished by a
+// release that belongs to something else.
+void MeasureModel::CancelDrag() {
+    const bool drawing = dragging_ && IsDrawingTool(currentTool_);
+    dragging_ = false;
+    dragTarget_ = kNoDragTarget;
+    if (currentTool_ == kToolRulerLeft || currentTool_ == kToolRulerRight) currentTool_ = kToolNone;
+    if (drawing) {
+        ResetInProgress();
+        host_.Invalidate();
+    }
+    host_.ReleaseMouse();
+}
+
+void MeasureModel::OnCaptureLost() {
+    if (dragging_ || dragTarget_ != kNoDragTarget) CancelDrag();
+}
+
+void MeasureModel::SetTool(int32_t code) {
+    if (code == currentTool_) return;
+    CancelDrag();
+    currentTool_ = code;
+    pendingStage_ = 0;
+    ResetInProgress();
     host_.Invalidate();
 }
 
 void MeasureModel::OnPress(uint16_t mouseX, uint16_t mouseY) {
+    // A press while a drag still runs means its release was lost.
+    if (dragging_ || dragTarget_ != kNoDragTarget) CancelDrag();
     if (IsThreePointTool(currentTool_) && pendingStage_ == currentTool_) {
         pendingStage_ = 0;
         RecomputeHitRects(inProgress_);
@@ -203,8 +230,11 @@ void MeasureModel::PressTool0(uint16_t mouseX, uint16_t mouseY) {
     }
     if (hit >= 0) {
         dragTarget_ = hit;
+        host_.CaptureMouse();
         return;
     }
+    // Captured, so that a release outside the view still ends the pan.
+    host_.CaptureMouse();
     dragging_ = true;
     lastPoint_ = WindowPoint(mouseX, mouseY);
 }
@@ -214,7 +244,10 @@ void MeasureModel::PressText(uint16_t mouseX, uint16_t mouseY) {
     if (!Map(mouseX, mouseY, &point)) return;
     lastPoint_ = point;
     RecomputeHitRects(inProgress_);
-    if (inProgress_.hitRects[0].Contains(point)) dragTarget_ = kDragInProgress;
+    if (inProgress_.hitRects[0].Contains(point)) {
+        dragTarget_ = kDragInProgress;
+        host_.CaptureMouse();
+    }
 }
 
 void MeasureModel::StartShape(PicturePoint point) {
@@ -224,6 +257,7 @@ void MeasureModel::StartShape(PicturePoint point) {
     inProgress_.points.clear();
     if (currentTool_ == kToolPencil) inProgress_.points.push_back(point);
     inProgress_.p3x = kThirdPointUnplaced;
+    inProgress_.thirdPlaced = false;
     inProgress_.text.clear();
     pendingStage_ = 0;
 }
@@ -263,6 +297,7 @@ void MeasureModel::OnMove(uint32_t keyFlags, uint16_t mouseX, uint16_t mouseY) {
     if (!IsThreePointTool(pendingStage_) || !Map(mouseX, mouseY, &point)) return;
     inProgress_.p3x = point.x;
     inProgress_.p3y = point.y;
+    inProgress_.thirdPlaced = true;
     host_.ComposeNow();
 }
 
@@ -286,11 +321,13 @@ void MeasureModel::Hover(uint16_t mouseX, uint16_t mouseY) {
 }
 
 void MeasureModel::OnRelease() {
-    host_.ReleaseMouse();
-    dragTarget_ = kNoDragTarget;
-    if (!dragging_) return;
+    const bool wasDragging = dragging_;
     dragging_ = false;
-    if (ruler_.Active()) {
+    dragTarget_ = kNoDragTarget;
+    // After the state is settled: giving the capture back reports a capture change at once.
+    host_.ReleaseMouse();
+    if (!wasDragging) return;
+    if (ruler_.Active() || currentTool_ == kToolRulerLeft || currentTool_ == kToolRulerRight) {
         currentTool_ = kToolNone;
         return;
     }
@@ -298,6 +335,8 @@ void MeasureModel::OnRelease() {
 }
 
 void MeasureModel::FinishDrag() {
+    // Only a shape this tool started is finished; anything else was never drawn.
+    if (inProgress_.kind != currentTool_) return;
     switch (currentTool_) {
     case kToolLine:
     case kToolRectangle:

@@ -62,6 +62,8 @@ struct MeasureShape {
     int32_t p1x = 0, p1y = 0;
     int32_t p2x = 0, p2y = 0;
     int32_t p3x = kThirdPointUnplaced, p3y = 0;
+    // Kept apart from the coordinates: a placed point moved onto x = -1 is still placed.
+    bool thirdPlaced = false;
     std::vector<PicturePoint> points;  // Pencil stroke in input order
     std::u16string text;               // Text only; at most kTextAnnotationChars - 1
     std::array<HitRect, 4> hitRects{};
@@ -72,9 +74,12 @@ struct MeasureShape {
 
 using ShapeList = std::vector<MeasureShape>;
 
-// A Parallel, Concentric or Angle whose third point was placed. Tested on the marker value
-// only: a placed point moved off the left edge stays placed.
-inline bool HasThirdPoint(const MeasureShape& shape) { return shape.p3x != kThirdPointUnplaced; }
+// A Parallel, Concentric or Angle whose third point was placed; it moves with the shape.
+inline bool HasThirdPoint(const MeasureShape& shape) { return shape.thirdPlaced; }
+// Whether the third part is drawn goes by the point's coordinates alone: Parallel and Angle
+// need it inside the picture, Concentric off row 0 and column 0 as well.
+inline bool ThirdPartShown(const MeasureShape& shape) { return shape.p3x >= 0 && shape.p3y >= 0; }
+inline bool OuterCircleShown(const MeasureShape& shape) { return shape.p3x >= 1 && shape.p3y >= 1; }
 
 // What an empty text annotation shows instead, for drawing and for its grab box.
 std::u16string_view ShownText(const MeasureShape& shape, std::u16string_view placeholder);
@@ -148,6 +153,9 @@ public:
     // keyFlags is the message's key-state word; only kMouseLeftButton is read.
     void OnMove(uint32_t keyFlags, uint16_t mouseX, uint16_t mouseY);
     void OnRelease();
+    // The view lost the mouse capture (another window took it, or the system cancelled the
+    // mode): any drag ends without committing anything.
+    void OnCaptureLost();
 
     void DeleteSelected();
     // The caller checks that a preview runs and the calibration dialog is closed. Both return
@@ -190,6 +198,8 @@ private:
     void StartShape(PicturePoint point);
     void ExtendShape(PicturePoint point);
     void FinishDrag();
+    void CancelDrag();
+    void ResetInProgress();
     void ShapeRemoved(int32_t index);
     void PressTool0(uint16_t mouseX, uint16_t mouseY);
     void PressText(uint16_t mouseX, uint16_t mouseY);

@@ -66,7 +66,7 @@ TEST(FormatScaleValue, EveryCandidateReadsAsItsRoundValue) {
         const char16_t* shown;
     } cases[] = {
         {0.0001f, u"0.0001mm"}, {0.0002f, u"0.0002mm"}, {0.0005f, u"0.0005mm"},
-        {0.001f, u"0.0010mm"},  {0.002f, u"0.002mm"},   {0.005f, u"0.005mm"},
+        {0.001f, u"0.001mm"}  ,  {0.002f, u"0.002mm"},   {0.005f, u"0.005mm"},
         {0.01f, u"0.010mm"},    {0.02f, u"0.02mm"},     {0.05f, u"0.05mm"},
         {0.1f, u"0.10mm"},      {0.2f, u"0.2mm"},       {0.5f, u"0.5mm"},
         {1.0f, u"1.0mm"},       {2.0f, u"2.0mm"},       {5.0f, u"5.0mm"},
@@ -80,6 +80,24 @@ TEST(FormatScaleValue, EveryCandidateReadsAsItsRoundValue) {
     EXPECT_EQ(FormatScaleValue(0.05f, kMm), u"0.05mm");
     EXPECT_EQ(FormatScaleValue(0.005f, kMm), u"0.005mm");
     EXPECT_EQ(FormatScaleValue(0.0005f, kMm), u"0.0005mm");
+    // The 0.001 step as the table stores it, just below the round value.
+    EXPECT_EQ(FormatScaleValue(0.00099999993f, kMm), u"0.001mm");
+}
+
+TEST(PixelDistance, FarApartPointsDoNotOverflow) {
+    const int32_t lo = std::numeric_limits<int32_t>::min(), hi = std::numeric_limits<int32_t>::max();
+    const double span = static_cast<double>(hi) - lo;
+    EXPECT_FLOAT_EQ(PixelDistance(lo, lo, hi, hi), static_cast<float>(span * std::sqrt(2.0)));
+    EXPECT_FLOAT_EQ(PixelDistance(hi, lo, lo, hi), static_cast<float>(span * std::sqrt(2.0)));
+    EXPECT_FLOAT_EQ(PixelDistance(lo, 0, hi, 1), static_cast<float>(span));
+    EXPECT_EQ(PixelDistance(0, 0, 3, 4), 5.0f);
+}
+
+TEST(CalibrationTable, StartsWithNothingActiveAndTheFirstRowSelected) {
+    const CalibrationTable table{};
+    EXPECT_EQ(table.activeIndex, -1);
+    EXPECT_EQ(table.editIndex, 0);
+    EXPECT_EQ(table.listSelection, 0);
 }
 
 TEST(MakeCalibration, StoresScaleFrameSizeAndDateOnlyForAPositiveLength) {

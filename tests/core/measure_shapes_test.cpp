@@ -165,6 +165,7 @@ TEST(HitRects, GrabAreasPerKind) {
         MeasureShape s;
         s.kind = kind;
         s.p1x = 100, s.p1y = 100, s.p2x = 200, s.p2y = 150, s.p3x = p3x, s.p3y = 300;
+        s.thirdPlaced = p3x != -1;
         return s;
     };
     const struct {
@@ -214,6 +215,75 @@ TEST_F(ShapesTest, MovingAShapeWithoutThirdPointKeepsTheMarker) {
     model.SetTool(kToolNone);
     Run({Press(100, 100), Drag(130, 120), Release()});
     EXPECT_EQ(Corners(model.Shapes()[0]), (Points{130, 120, 230, 120, -1}));
+}
+
+// A placed third point dragged onto x = -1 (and past it) is still placed and keeps moving.
+TEST_F(ShapesTest, PlacedThirdPointMovedOntoTheMarkerStaysPlaced) {
+    model.SetTool(kToolAngle);
+    Run({Press(100, 100), Drag(200, 100), Release(), Hover(131, 150), Press(0, 0)});
+    ASSERT_TRUE(model.Shapes()[0].thirdPlaced);
+    model.SetTool(kToolNone);
+    // Move the whole shape 132 pixels left in two drags: P3 lands on x = -1.
+    Run({Press(300, 300), Release(), Press(100, 100), Drag(0, 100), Drag(0, 100), Release()});
+    Run({Press(100, 100), Drag(68, 100), Release()});
+    EXPECT_EQ(Corners(model.Shapes()[0]), (Points{-32, 100, 68, 100, -1}));
+    EXPECT_TRUE(model.Shapes()[0].thirdPlaced);
+    // ... and back: P3 moves with the rest and its grab area follows it.
+    Run({Press(68, 100), Drag(98, 110), Release()});
+    EXPECT_EQ(Corners(model.Shapes()[0]), (Points{-2, 110, 98, 110, 29}));
+    EXPECT_EQ(model.Shapes()[0].p3y, 160);
+    EXPECT_TRUE(model.Shapes()[0].hitRects[2].Contains({29, 160}));
+}
+
+// Releases that never reach the view: a pan or a shape drag captures the mouse, and a lost
+// capture, a tool change or the next press ends the drag without committing anything.
+TEST_F(ShapesTest, LostReleasesNeverCommitAPhantomShape) {
+    AddLines(1);
+    const size_t lines = model.Shapes().size();
+    // Tool 0 pan whose release is lost outside the view, then a tool change.
+    Run({Press(300, 300)});
+    EXPECT_TRUE(view.captured);
+    EXPECT_TRUE(model.Dragging());
+    for (int32_t tool : {kToolLine, kToolConcentric, kToolText, kToolPencil}) {
+        model.SetTool(kToolNone);
+        Run({Press(300, 300)});
+        model.SetTool(tool);
+        EXPECT_FALSE(model.Dragging()) << tool;
+        EXPECT_FALSE(view.captured) << tool;
+        // A press in the margin (nothing starts) and its release commit nothing.
+        view.SetPicture(640, 480, 800, 600);
+        Run({Press(5, 5), Release()});
+        view.SetPicture(640, 480, 640, 480);
+        EXPECT_EQ(model.Shapes().size(), lines) << tool;
+        EXPECT_EQ(model.PendingStage(), 0) << tool;
+    }
+
+    // A line drag whose capture is taken away by another window.
+    model.SetTool(kToolLine);
+    Run({Press(20, 200), Drag(90, 200)});
+    model.OnCaptureLost();
+    EXPECT_FALSE(model.Dragging());
+    EXPECT_FALSE(model.InProgressShown());
+    Run({Release()});
+    EXPECT_EQ(model.Shapes().size(), lines);
+
+    // A press after a lost release starts afresh; only the shape really drawn is committed.
+    model.SetTool(kToolCircle);
+    Run({Press(300, 300), Drag(310, 300), Press(400, 400), Drag(420, 400), Release()});
+    ASSERT_EQ(model.Shapes().size(), lines + 1);
+    EXPECT_EQ(Corners(model.Shapes().back()), (Points{400, 400, 420, 400, -1}));
+
+    // Moving a shape in tool 0 whose release is lost: the next hover no longer drags it.
+    model.SetTool(kToolNone);
+    const MeasureShape before = model.Shapes()[0];
+    Run({Press(10, 10), Drag(20, 20)});
+    model.OnCaptureLost();
+    Run({Hover(60, 60), Drag(70, 70)});
+    EXPECT_EQ(model.Shapes()[0].p1x, before.p1x + 10);
+    EXPECT_EQ(model.Shapes()[0].p1y, before.p1y + 10);
+    // "Delete last" takes the user's circle, not a phantom.
+    ASSERT_TRUE(model.DeleteLast());
+    EXPECT_EQ(model.Shapes().back().kind, kToolLine);
 }
 
 TEST_F(ShapesTest, PressOnEmptyPicturePansInWindowCoordinates) {

@@ -30,6 +30,7 @@ MeasureShape Shape(int32_t kind, int32_t p1x, int32_t p1y, int32_t p2x, int32_t 
     shape.kind = kind;
     shape.p1x = p1x, shape.p1y = p1y, shape.p2x = p2x, shape.p2y = p2y, shape.p3x = p3x,
     shape.p3y = p3y;
+    shape.thirdPlaced = p3x != -1;
     return shape;
 }
 
@@ -138,7 +139,7 @@ TEST_F(OverlayShapes, WithoutCalibrationOnlyAnglesAreLabelled) {
     // Arms right and down; arms at 10 and 350 degrees.
     EXPECT_EQ(Texts(Draw(Shape(kToolAngle, 300, 200, 400, 200, 300, 300))),
               std::vector<std::u16string>{u"90.000\u00B0"});
-    EXPECT_EQ(Texts(Draw(Shape(kToolAngle, 0, 0, 98481, 17365, 98481, -17365))),
+    EXPECT_EQ(Texts(Draw(Shape(kToolAngle, 0, 20000, 98481, 37365, 98481, 2635))),
               std::vector<std::u16string>{u"20.000\u00B0"});
     // An angle whose second arm is not placed yet has one arm and no label.
     const ShapeDrawing open = Draw(Shape(kToolAngle, 300, 200, 400, 200));
@@ -223,12 +224,36 @@ TEST_F(OverlayShapes, CirclesAreRoundedRadiiAroundTheCentre) {
     EXPECT_TRUE(d.circles.empty());
     EXPECT_EQ(d.handles.size(), 1u);
 
-    // Concentric with the outer point: segment to the outer point, both circles. An outer
-    // point in column 0 is a placed point too.
-    d = Draw(Shape(kToolConcentric, 100, 100, 110, 100, 0, 100));
-    EXPECT_EQ(d.measureLines, (std::vector<Segment>{Segment{100, 100, 0, 100}}));
+    // Concentric with the outer point: segment to the outer point, both circles.
+    d = Draw(Shape(kToolConcentric, 100, 100, 110, 100, 1, 100));
+    EXPECT_EQ(d.measureLines, (std::vector<Segment>{Segment{100, 100, 1, 100}}));
     ASSERT_EQ(d.circles.size(), 2u);
-    EXPECT_EQ(d.circles[1].size, 200);
+    EXPECT_EQ(d.circles[1].size, 198);
+}
+
+// Where the third part stops being drawn: Concentric needs its outer point off row 0 and
+// column 0, Parallel and Angle need it inside the picture, whether it was placed or not.
+TEST_F(OverlayShapes, ThirdPartsAreDrawnOnlyFromTheirFirstRowAndColumn) {
+    calibration = Calibrated(10.0f, kUnitMillimetres);
+    for (const auto& p3 : {std::pair<int32_t, int32_t>{0, 100}, {100, 0}, {-5, 100}, {100, -5}}) {
+        const ShapeDrawing d = Draw(Shape(kToolConcentric, 100, 100, 110, 100, p3.first, p3.second));
+        EXPECT_EQ(d.circles.size(), 1u) << p3.first << "," << p3.second;
+        EXPECT_EQ(d.measureLines, (std::vector<Segment>{Segment{100, 100, 110, 100}}));
+        EXPECT_EQ(Texts(d), std::vector<std::u16string>{u"R1:1.00000mm"});
+    }
+    EXPECT_EQ(Draw(Shape(kToolConcentric, 100, 100, 110, 100, 1, 1)).circles.size(), 2u);
+
+    for (const auto& p3 : {std::pair<int32_t, int32_t>{-2, 150}, {150, -2}}) {
+        const ShapeDrawing parallel = Draw(Shape(kToolParallel, 100, 100, 200, 100, p3.first, p3.second));
+        EXPECT_EQ(parallel.measureLines.size(), 1u) << p3.first << "," << p3.second;
+        EXPECT_TRUE(parallel.texts.empty());
+        const ShapeDrawing angle = Draw(Shape(kToolAngle, 100, 100, 200, 100, p3.first, p3.second));
+        EXPECT_EQ(angle.measureLines.size(), 1u);
+        EXPECT_TRUE(angle.texts.empty());
+    }
+    // Row 0 and column 0 are inside the picture for them.
+    EXPECT_EQ(Draw(Shape(kToolParallel, 100, 100, 200, 100, 0, 0)).measureLines.size(), 3u);
+    EXPECT_EQ(Draw(Shape(kToolAngle, 100, 100, 200, 100, 0, 100)).measureLines.size(), 2u);
 }
 
 TEST_F(OverlayShapes, TextBoxIsFramedWhenMarkedOrBeingPlaced) {
