@@ -1,10 +1,10 @@
-// One MJPG sample into a packed top-down BGR24 frame through TurboJPEG.
+// One MJPG sample into a packed top-down BGR24 frame through libjpeg-turbo.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 
 enum class MjpgResult {
-    Decoded,       // the frame holds the picture (libjpeg may have filled a truncated tail)
+    Decoded,       // the frame holds the picture (warnings allowed: a truncated tail is filled)
     SizeMismatch,  // a JPEG of another size: nothing written
     Corrupt,       // unreadable header or a fatal decoding error: the frame may be partly written
 };

@@ -43,7 +43,7 @@ enable_deb_src() {
 
 JPEG_PREFIX="$DEPS/libjpeg-turbo-mingw"
 need_jpeg_src=0
-[ -f "$JPEG_PREFIX/lib/libturbojpeg.a" ] || need_jpeg_src=1
+[ -f "$JPEG_PREFIX/lib/libturbojpeg.a" ] && [ -f "$JPEG_PREFIX/include/jpeglib.h" ] || need_jpeg_src=1
 
 updated=0
 if enable_deb_src; then updated=0; fi
@@ -73,7 +73,8 @@ if [ $need_jpeg_src = 1 ]; then
   cmake --install "$work/build" >/dev/null 2>&1 || true
   mkdir -p "$JPEG_PREFIX/lib" "$JPEG_PREFIX/include"
   cp "$work/build"/libturbojpeg.a "$work/build"/libjpeg.a "$JPEG_PREFIX/lib/" 2>/dev/null || true
-  cp "$work/src/turbojpeg.h" "$JPEG_PREFIX/include/"
+  cp "$work/src/turbojpeg.h" "$work/src/jpeglib.h" "$work/src/jmorecfg.h" "$work/src/jerror.h" \
+    "$work/build/jconfig.h" "$JPEG_PREFIX/include/"
   test -f "$JPEG_PREFIX/lib/libturbojpeg.a"
   rm -rf "$work"
 fi

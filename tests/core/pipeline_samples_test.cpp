@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 #include <turbojpeg.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <vector>
 
 #include "pipeline/color_bar.h"
@@ -148,6 +150,60 @@ TEST(FillFrame, CorruptAndTruncatedMjpgNeverCrashOrOverrun) {
     auto scrambled = jpeg;
     for (size_t i = scrambled.size() / 3; i < scrambled.size() - 2; i += 7) scrambled[i] ^= 0x5A;
     FillFrameFromSample(kSubtypeMjpg, w, h, scrambled.data(), scrambled.size(), frame.data());
+}
+
+// A progressive JPEG with stray bytes after the Huffman table that follows its first scan (a
+// warning) and the next Huffman table made impossible (a fatal error in the same decode call).
+std::vector<uint8_t> WarningThenFatalJpeg(int width, int height) {
+    std::vector<uint8_t> bgr(static_cast<size_t>(width) * height * 3);
+    for (size_t i = 0; i < bgr.size(); ++i) bgr[i] = static_cast<uint8_t>(i * 13);
+    tjhandle h = tjInitCompress();
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    EXPECT_EQ(tjCompress2(h, bgr.data(), width, width * 3, height, TJPF_BGR, &out, &size,
+                          TJSAMP_420, 90, TJFLAG_PROGRESSIVE), 0);
+    std::vector<uint8_t> jpeg(out, out + size);
+    tjFree(out);
+    tjDestroy(h);
+    auto find = [&](size_t from, uint8_t marker) {
+        for (size_t i = from; i + 1 < jpeg.size(); ++i)
+            if (jpeg[i] == 0xFF && jpeg[i + 1] == marker) return i;
+        return size_t{0};
+    };
+    const size_t firstScan = find(2, 0xDA);
+    const size_t table1 = find(firstScan, 0xC4);
+    const size_t table1End = table1 + 2 + (size_t{jpeg[table1 + 2]} << 8 | jpeg[table1 + 3]);
+    const size_t table2 = find(table1End, 0xC4);
+    EXPECT_TRUE(firstScan != 0 && table1 != 0 && table2 != 0);
+    if (table2 == 0) return jpeg;
+    // The 16 code counts follow the length and the class/id byte: 255 codes of length 1
+    // cannot exist.
+    jpeg[table2 + 5] = 0xFF;
+    const uint8_t stray[] = {0x12, 0x34, 0x56};
+    jpeg.insert(jpeg.begin() + static_cast<std::ptrdiff_t>(table1End), stray, stray + 3);
+    return jpeg;
+}
+
+TEST(FillFrame, FatalErrorAfterAWarningIsUnusable) {
+    const int w = 64, h = 48;
+    const auto jpeg = WarningThenFatalJpeg(w, h);
+    std::vector<uint8_t> frame(w * h * 3, 0);
+    EXPECT_EQ(FillFrameFromSample(kSubtypeMjpg, w, h, jpeg.data(), jpeg.size(), frame.data()),
+              FillResult::Unusable);
+
+    // The stray bytes alone are only a warning: the whole picture is there.
+    auto warned = Jpeg(w, h);
+    for (size_t i = 2; i + 1 < warned.size(); ++i) {
+        if (warned[i] == 0xFF && warned[i + 1] == 0xDA) {
+            const uint8_t stray[] = {0x01, 0x02};
+            warned.insert(warned.begin() + static_cast<std::ptrdiff_t>(i), stray, stray + 2);
+            break;
+        }
+    }
+    std::fill(frame.begin(), frame.end(), 0);
+    EXPECT_EQ(FillFrameFromSample(kSubtypeMjpg, w, h, warned.data(), warned.size(), frame.data()),
+              FillResult::Filled);
+    EXPECT_NEAR(frame[frame.size() - 1], 90, 3);
 }
 
 TEST(FillFrame, UnknownSubtypeIsIgnored) {
