@@ -80,12 +80,13 @@ void PostToPanel(UINT msg, WPARAM wParam) {
 }
 
 void SendOverlayStyle() {
-    // Grid colour, line colour, line width, text colour, text size.
-    int32_t style[5] = {
-        static_cast<int32_t>(g_settings.gridColor), static_cast<int32_t>(g_settings.lineColor),
-        g_settings.lineWidth, static_cast<int32_t>(g_settings.textColor), g_settings.textSize,
-    };
-    SendViewCommand(kViewCmdOverlayStyle, reinterpret_cast<LPARAM>(style));
+    OverlayStyleCommand style = {};
+    style.gridColor = static_cast<int32_t>(g_settings.gridColor);
+    style.lineColor = static_cast<int32_t>(g_settings.lineColor);
+    style.lineWidth = g_settings.lineWidth;
+    style.textColor = static_cast<int32_t>(g_settings.textColor);
+    style.textSize = g_settings.textSize;
+    SendViewCommand(kViewCmdOverlayStyle, reinterpret_cast<LPARAM>(&style));
 }
 
 void InvalidateView() {
@@ -236,10 +237,9 @@ void OnDeviceOpened(HWND hwnd) {
     Capture_EnsureCurrentFormats();
     StoreRequestedFormat(g_requestedFormat, g_settings);
     SaveSettings();
-    struct {
-        float scale;
-        int32_t unit;
-    } none = {kNoCalibrationScale, kUnitMillimetres};
+    // A new preview starts uncalibrated, with no calibration marked as applied.
+    g_calibrations.activeIndex = kNoActiveCalibration;
+    CalibrationCommand none = {kNoCalibrationScale, kUnitMillimetres};
     SendViewCommand(kViewCmdApplyCalibration, reinterpret_cast<LPARAM>(&none));
     SendViewCommand(kViewCmdSetZoom,
                     g_requestedFormat.width < kFitFromWidth ? kZoomActualSize : kZoomFit);
@@ -251,7 +251,7 @@ void OnDeviceClosed() {
     SelectTool(kToolNone);
     App_CloseModelessDialog(kInputTextDialog);
     if (CalibrationDialogOpen()) {
-        CameraView_Measure().Ruler().length = 0;
+        CameraView_EndCalibrationRuler();
         App_CloseModelessDialog(kCalibrationDialog);
     }
     PostToPanel(WM_APP_PANEL_REFRESH, kRefreshDeviceState);
@@ -309,6 +309,13 @@ LRESULT CALLBACK MainWnd_Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         case WM_GETMINMAXINFO:
             OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam));
             return 0;
+        case WM_CLOSE:
+            // Not while a camera is being closed: the close is waiting for the video writer.
+            if (Lifecycle_Busy()) {
+                Lifecycle_PostWhenIdle(hwnd, WM_CLOSE);
+                return 0;
+            }
+            break;
         case WM_DESTROY:
             OnDestroy();
             return 0;

@@ -22,6 +22,7 @@ struct PromptRecord {
     int32_t y;          // top edge in the parent's client area
     int32_t autoClose;  // non-zero: close after the time-out
     int32_t ticks;      // timer ticks since the text was set or the time-out restarted
+    HFONT font;         // as WM_SETFONT gave it
 };
 
 HFONT g_promptFont;  // shared by every prompt, kept for the life of the process
@@ -151,6 +152,12 @@ LRESULT CALLBACK PromptWnd_Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
             return OnGetText(*record, static_cast<int>(wParam), reinterpret_cast<wchar_t*>(lParam));
         case WM_GETTEXTLENGTH:
             return lstrlenW(record->text);
+        case WM_SETFONT:
+            record->font = reinterpret_cast<HFONT>(wParam);
+            if (LOWORD(lParam) != 0) InvalidateRect(hwnd, nullptr, TRUE);
+            return 0;
+        case WM_GETFONT:
+            return reinterpret_cast<LRESULT>(record->font);
         case WM_COMMAND:
             OnCommand(hwnd, *record, LOWORD(wParam), lParam);
             return 0;
@@ -186,6 +193,9 @@ HWND ShowPrompt(HINSTANCE instance, HWND parent, const wchar_t* text, int x, int
     HWND prompt = CreateWindowExW(0, kPromptWindowClass, L"", WS_CHILD | WS_VISIBLE | WS_BORDER,
                                   0, 0, 0, 0, parent, reinterpret_cast<HMENU>(kIdPrompt),
                                   instance, &init);
-    if (prompt != nullptr) SetWindowPos(prompt, HWND_TOP, 0, 0, 0, 0, kRaise);
+    if (prompt != nullptr) {
+        SetWindowPos(prompt, HWND_TOP, 0, 0, 0, 0, kRaise);
+        SendMessageW(prompt, WM_SETFONT, reinterpret_cast<WPARAM>(PromptFont()), FALSE);
+    }
     return prompt;
 }

@@ -270,11 +270,7 @@ bool Capture_SetCameraFormat(const RequestedFormat& request) {
             return false;
         }
         config->SetFormat(mt);
-        VideoFormat& open = g_pipeline.format;
-        open.subtype = subtype;
-        open.width = width;
-        open.height = height;
-        open.interpolated = request.interpolated;
+        Pipeline_SetOpenFormat(subtype, width, height, request.interpolated);
         found = true;
         return true;
     });
@@ -291,9 +287,32 @@ void Capture_SetOpenDevice(const DeviceEntry& entry) {
     g_capture.deviceName = entry.friendlyName;
 }
 
+namespace {
+
+bool g_closing;
+
+// A failed attempt leaves the device closed and clean, as if it had never been tried: the
+// next open, perhaps of another camera, must not find this one's formats or references.
+bool AbandonBuild() {
+    ReleaseGraphObjects();
+    SafeRelease(g_capture.camera);
+    SafeRelease(g_capture.moniker);
+    SafeRelease(g_capture.cameraControl);
+    SafeRelease(g_capture.procAmp);
+    g_capture.currentYuy2.clear();
+    g_capture.currentMjpg.clear();
+    g_capture.currentDeviceIndex = -1;
+    Pipeline_Reset();
+    return false;
+}
+
+}  // namespace
+
+bool Capture_Closing() { return g_closing; }
+
 bool Capture_BuildGraph() {
     CaptureGraph& g = g_capture;
-    if (g.graph != nullptr || g.camera == nullptr) return false;
+    if (g.graph != nullptr || g.camera == nullptr || g_closing) return false;
     if (!SameSubtype(g_requestedFormat.subtype, kSubtypeYuy2) &&
         !SameSubtype(g_requestedFormat.subtype, kSubtypeMjpg)) {
         g_requestedFormat.subtype = kSubtypeMjpg;
@@ -308,24 +327,16 @@ bool Capture_BuildGraph() {
         Capture_ChooseDefault();
         if (!Capture_SetCameraFormat(StreamRequest(g_requestedFormat))) {
             OutputDebugStringA("Camera_SetFormat FAILED.\r\n");
-            return false;
+            return AbandonBuild();
         }
     }
-    if (!Pipeline_AllocateRing()) {
-        Pipeline_Reset();
-        return false;
-    }
+    if (!Pipeline_AllocateRing()) return AbandonBuild();
 
     CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER,
                      IID_ICaptureGraphBuilder2, reinterpret_cast<void**>(&g.builder));
     CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
                      reinterpret_cast<void**>(&g.graph));
-    if (g.graph == nullptr) {
-        // Without a graph nothing can run; leave the device closed and clean.
-        ReleaseGraphObjects();
-        Pipeline_Reset();
-        return false;
-    }
+    if (g.graph == nullptr) return AbandonBuild();
     g.graph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&g.control));
     g.graph->QueryInterface(IID_IMediaEventEx, reinterpret_cast<void**>(&g.events));
     if (g.builder != nullptr) g.builder->SetFiltergraph(g.graph);
@@ -360,14 +371,13 @@ bool Capture_BuildGraph() {
     }
     ReadCameraProperties();
 
-    g_pipeline.queue.frameReady = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    g_pipeline.queue.writerDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    Pipeline_CreateRecordEvents();
 
     const int index = g_deviceList.FindDevice(g.moniker);
     if (index >= 0) g.currentDeviceIndex = index;
 
     AddStillBranch();
-    g_pipeline.ring.graphActive = 1;
+    Pipeline_MarkGraphActive();
     if (g.control != nullptr) g.control->Run();
 
     PostMessageW(g_pipeline.format.viewWindow, WM_APP_DEVICE_OPENED, 0, 0);
@@ -376,12 +386,13 @@ bool Capture_BuildGraph() {
 
 void Capture_Close() {
     CaptureGraph& g = g_capture;
-    if (g.graph == nullptr) return;
+    if (g.graph == nullptr || g_closing) return;
+    g_closing = true;
     if (g.events != nullptr) g.events->SetNotifyWindow(0, WM_APP_GRAPH_EVENT, 0);
     // Stopping first guarantees no callback runs while the ring is freed below.
     if (g.control != nullptr) g.control->Stop();
     // A camera pulled out mid-recording: let the writer drain what is queued and close its
-    // file before its events are closed under it.
+    // file before its events are closed under it. Messages are dispatched meanwhile.
     constexpr DWORD kWriterDrainLimitMs = 30000;
     Pipeline_FinishRecording(kWriterDrainLimitMs);
     ReleaseGraphObjects();
@@ -394,6 +405,7 @@ void Capture_Close() {
 
     Pipeline_Reset();
     g.currentDeviceIndex = -1;
+    g_closing = false;
     PostMessageW(g_pipeline.format.viewWindow, WM_APP_DEVICE_CLOSED, 0, 0);
 }
 

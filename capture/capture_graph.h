@@ -39,7 +39,7 @@ struct CaptureGraph {
     IAMVideoProcAmp* procAmp;
     FormatMap currentYuy2;
     FormatMap currentMjpg;
-    int currentDeviceIndex;  // position in the device list, -1 when nothing is open
+    int currentDeviceIndex = -1;  // position in the device list, -1 when nothing is open
     std::wstring deviceName;
 };
 
@@ -53,11 +53,15 @@ void Capture_ListFormats(IBaseFilter* filter, FormatMap& yuy2, FormatMap& mjpg);
 void Capture_EnsureCurrentFormats();
 void Capture_ChooseDefault();
 bool Capture_SetCameraFormat(const RequestedFormat& request);
-// Builds and runs the graph for the open device at the requested format; on failure
-// nothing of the graph is left.
+// Builds and runs the graph for the open device at the requested format. On failure nothing
+// of the attempt is left: no graph, no ring, no format maps, no camera or moniker held.
 bool Capture_BuildGraph();
-// Stops and releases the graph, clears the open format and posts WM_APP_DEVICE_CLOSED.
+// Stops and releases the graph, clears the open format and posts WM_APP_DEVICE_CLOSED. While
+// it waits for a recording writer it dispatches messages; a close that arrives meanwhile
+// returns at once, the one already running finishes the job.
 void Capture_Close();
+// A close is waiting for the writer (and dispatching messages).
+bool Capture_Closing();
 // Takes references to the entry's moniker and filter as the open device.
 void Capture_SetOpenDevice(const DeviceEntry& entry);
 

@@ -4,19 +4,62 @@
 
 #include <cstddef>
 #include <cstring>
+#include <utility>
 
 #include "capture/capture_graph.h"
 #include "capture/device_list.h"
+#include "pipeline/video_format.h"
 
 namespace {
+
+struct DeferredOpen {
+    bool pending = false;
+    int index = -1;
+    RequestedFormat format = {};
+};
+
+struct PostedMessage {
+    HWND window;
+    UINT msg;
+};
 
 struct LifecycleState {
     HWND view = nullptr;
     HWND main = nullptr;
     LifecycleHooks hooks;
     HDEVNOTIFY notification = nullptr;
+    int depth = 0;  // opens and closes running, the outer one included
+    bool openNewestDeferred = false;
+    bool checkRemovalDeferred = false;
+    bool shutdownDeferred = false;
+    bool shutDown = false;  // the view is gone: nothing is opened any more
+    DeferredOpen openEntryDeferred;
+    std::vector<PostedMessage> postWhenIdle;
 };
 LifecycleState g_lifecycle;
+
+// Marks an open or close as running for as long as it lives; the outermost one carries out
+// what arrived meanwhile when it ends.
+class BusyScope {
+public:
+    BusyScope() { ++g_lifecycle.depth; }
+    ~BusyScope() {
+        if (--g_lifecycle.depth == 0) Lifecycle_RunDeferred();
+    }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+};
+
+void ShutDownNow() {
+    BusyScope busy;
+    g_lifecycle.shutDown = true;
+    g_lifecycle.shutdownDeferred = false;
+    g_lifecycle.openNewestDeferred = g_lifecycle.checkRemovalDeferred = false;
+    g_lifecycle.openEntryDeferred = DeferredOpen();
+    g_deviceList.Clear();
+    Capture_Close();
+    Pipeline_Shutdown();
+}
 
 // {65E8773D-8F56-11D0-A3B9-00A0C9223196}
 const GUID kCaptureInterfaceClass = {
@@ -56,9 +99,52 @@ void MatchRequestToCamera() {
 }  // namespace
 
 void Lifecycle_Init(HWND viewWindow, HWND mainWindow, const LifecycleHooks& hooks) {
+    // Messages still waiting for an earlier view's lifecycle keep their places.
+    std::vector<PostedMessage> waiting = std::move(g_lifecycle.postWhenIdle);
+    g_lifecycle = LifecycleState();
     g_lifecycle.view = viewWindow;
     g_lifecycle.main = mainWindow;
     g_lifecycle.hooks = hooks;
+    g_lifecycle.postWhenIdle = std::move(waiting);
+}
+
+bool Lifecycle_Busy() { return g_lifecycle.depth > 0 || Capture_Closing(); }
+
+void Lifecycle_PostWhenIdle(HWND window, UINT msg) {
+    if (!Lifecycle_Busy()) {
+        PostMessageW(window, msg, 0, 0);
+        return;
+    }
+    g_lifecycle.postWhenIdle.push_back({window, msg});
+}
+
+void Lifecycle_RunDeferred() {
+    if (Lifecycle_Busy()) return;
+    LifecycleState& l = g_lifecycle;
+    if (l.shutdownDeferred) ShutDownNow();  // runs this again when it ends
+    if (!l.shutDown) {
+        // Posted, so each runs as a message of its own after whatever is queued already.
+        if (l.checkRemovalDeferred) PostMessageW(l.view, WM_COMMAND, kCmdCheckRemoval, 0);
+        if (l.openNewestDeferred) PostMessageW(l.view, WM_COMMAND, kCmdOpenNewest, 0);
+        l.checkRemovalDeferred = l.openNewestDeferred = false;
+        if (l.openEntryDeferred.pending) {
+            const DeferredOpen open = l.openEntryDeferred;
+            l.openEntryDeferred = DeferredOpen();
+            Lifecycle_OpenEntry(open.index, open.format);
+        }
+    }
+    if (Lifecycle_Busy()) return;
+    std::vector<PostedMessage> posts = std::move(l.postWhenIdle);
+    l.postWhenIdle.clear();
+    for (const PostedMessage& m : posts) PostMessageW(m.window, m.msg, 0, 0);
+}
+
+void Lifecycle_Shutdown() {
+    if (Lifecycle_Busy()) {
+        g_lifecycle.shutdownDeferred = true;
+        return;
+    }
+    ShutDownNow();
 }
 
 void Lifecycle_RegisterForDeviceNotifications(HWND viewWindow) {
@@ -89,6 +175,12 @@ DeviceChange Lifecycle_ClassifyDeviceChange(WPARAM wParam, LPARAM lParam) {
 }
 
 void Lifecycle_OpenNewest() {
+    if (g_lifecycle.shutDown) return;
+    if (Lifecycle_Busy()) {
+        g_lifecycle.openNewestDeferred = true;
+        return;
+    }
+    BusyScope busy;
     EnumerateAndTell();
     if (Capture_FramesFlowing()) return;  // a running camera is never replaced by itself
     if (g_deviceList.empty()) return;
@@ -98,6 +190,7 @@ void Lifecycle_OpenNewest() {
 
     Call(g_lifecycle.hooks.resetDrawingState);
     Capture_Close();
+    if (g_lifecycle.shutdownDeferred) return;  // the view went away while the close waited
     Capture_SetOpenDevice(entry);
     Capture_EnsureCurrentFormats();
     MatchRequestToCamera();
@@ -107,6 +200,12 @@ void Lifecycle_OpenNewest() {
 }
 
 void Lifecycle_CheckRemoval() {
+    if (g_lifecycle.shutDown) return;
+    if (Lifecycle_Busy()) {
+        g_lifecycle.checkRemovalDeferred = true;
+        return;
+    }
+    BusyScope busy;
     EnumerateAndTell();
     if (!Capture_FramesFlowing()) return;
     if (!g_deviceList.empty() && g_deviceList.FindDevice(g_capture.moniker) >= 0) return;
@@ -116,10 +215,17 @@ void Lifecycle_CheckRemoval() {
 }
 
 void Lifecycle_OpenEntry(int index, const RequestedFormat& format) {
+    if (g_lifecycle.shutDown) return;
+    if (Lifecycle_Busy()) {
+        g_lifecycle.openEntryDeferred = {true, index, format};  // the latest choice wins
+        return;
+    }
+    BusyScope busy;
     if (index < 0 || static_cast<size_t>(index) >= g_deviceList.size()) return;
     DeviceEntry& entry = g_deviceList[static_cast<size_t>(index)];
     Call(g_lifecycle.hooks.resetDrawingState);
     Capture_Close();
+    if (g_lifecycle.shutdownDeferred) return;
     g_requestedFormat = format;
     if (!BindDeviceFilter(entry)) return;
     Capture_SetOpenDevice(entry);

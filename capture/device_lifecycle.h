@@ -4,6 +4,8 @@
 #pragma once
 #include <windows.h>
 
+#include <vector>
+
 #include "capture/format_map.h"
 
 // View commands of the lifecycle (WM_COMMAND ids posted to the view).
@@ -24,6 +26,20 @@ enum class DeviceChange { None, Arrival, Removal };
 // Only capture-interface arrivals and removals count.
 DeviceChange Lifecycle_ClassifyDeviceChange(WPARAM wParam, LPARAM lParam);
 
+// Opening and closing never nest. A close may wait for a recording writer while messages
+// are dispatched; an open, a removal check or a shutdown that arrives meanwhile is deferred
+// and carried out once the running one has finished, never dropped.
 void Lifecycle_OpenNewest();
 void Lifecycle_CheckRemoval();
 void Lifecycle_OpenEntry(int index, const RequestedFormat& format);
+// The view is going away: releases the device list, closes the graph and deletes the
+// pipeline's locks, now or as soon as the running open or close has finished.
+void Lifecycle_Shutdown();
+
+// An open or close is running (it may be dispatching messages while it waits).
+bool Lifecycle_Busy();
+// Posts `msg` (0, 0) to `window` now if the lifecycle is idle, else once it is.
+void Lifecycle_PostWhenIdle(HWND window, UINT msg);
+// Carries out what was deferred, if nothing runs any more. The view calls it when a close
+// that did not start here has finished.
+void Lifecycle_RunDeferred();

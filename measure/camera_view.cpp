@@ -12,6 +12,7 @@
 #include "measure/overlay.h"
 #include "measure/view_geometry.h"
 #include "pipeline/video_format.h"
+#include "resources/resource_ids.h"
 
 namespace {
 
@@ -409,10 +410,10 @@ void OnCreate(HWND hwnd) {
 }
 
 void OnDestroy(HWND hwnd) {
-    g_deviceList.Clear();
-    ResetView();
-    Capture_Close();
     KillTimer(hwnd, kIdViewTimer);
+    ResetView();
+    // Device list, graph and locks: at once, or after a close that is waiting for the writer.
+    Lifecycle_Shutdown();
     if (g_view.noDeviceFont != nullptr) DeleteObject(g_view.noDeviceFont);
     g_view.noDeviceFont = nullptr;
 }
@@ -429,12 +430,39 @@ void OnPaint(HWND hwnd) {
 }
 
 void OnSize(LPARAM lParam) {
+    // lParam 0: the view's own notice after a format change.
     if (lParam == 0) {
         UpdateScrollBars();
         CentreScroll();
-        if (g_view.autoFit) SetZoom(0);
     }
+    if (g_view.autoFit) SetZoom(0);
     UpdateScrollBars();
+}
+
+void OnOverlayStyle(HWND hwnd, const OverlayStyleCommand& command) {
+    g_view.style.gridColor = static_cast<uint32_t>(command.gridColor);
+    g_view.style.lineColor = static_cast<uint32_t>(command.lineColor);
+    g_view.style.lineWidth = command.lineWidth;
+    g_view.style.textColor = static_cast<uint32_t>(command.textColor);
+    g_view.style.textSize = command.textSize;
+    if (g_view.surface.dc != nullptr && SetOverlayStyle(g_view.overlay, g_view.style)) {
+        InvalidateRect(hwnd, nullptr, FALSE);
+    }
+}
+
+void OnTextPlacement(HWND hwnd, const TextPlacementEvent& event) {
+    if (std::strcmp(event.name, kTextEventInit.name) == 0) {
+        g_measure.OnTextInit();
+        InvalidateRect(hwnd, nullptr, FALSE);
+    } else if (std::strcmp(event.name, kTextEventOk.name) == 0 && g_measure.OnTextOk()) {
+        InvalidateRect(hwnd, nullptr, FALSE);
+    }  // Cancel: nothing to do
+}
+
+void OnApplyCalibration(HWND hwnd, const CalibrationCommand& command) {
+    ApplyCalibration(g_view.calibration, command.scale, command.unit);
+    OutputDebugStringA(ScaleStepDebugLine(g_view.calibration).c_str());
+    InvalidateRect(hwnd, nullptr, FALSE);
 }
 
 void OnCommand(HWND hwnd, int id, LPARAM lParam) {
@@ -450,23 +478,10 @@ void OnCommand(HWND hwnd, int id, LPARAM lParam) {
             SetFocus(hwnd);
             break;
         case kViewCmdOverlayStyle:
-            if (lParam != 0) {
-                g_view.style = OverlayStyleFromCommand(reinterpret_cast<const int32_t*>(lParam));
-                if (g_view.surface.dc != nullptr && SetOverlayStyle(g_view.overlay, g_view.style)) {
-                    InvalidateRect(hwnd, nullptr, FALSE);
-                }
-            }
+            if (lParam != 0) OnOverlayStyle(hwnd, *reinterpret_cast<const OverlayStyleCommand*>(lParam));
             break;
         case kViewCmdTextPlacement:
-            if (lParam != 0) {
-                const char* event = reinterpret_cast<const char*>(lParam);
-                if (std::strcmp(event, "Init") == 0) {
-                    g_measure.OnTextInit();
-                    InvalidateRect(hwnd, nullptr, FALSE);
-                } else if (std::strcmp(event, "OK") == 0 && g_measure.OnTextOk()) {
-                    InvalidateRect(hwnd, nullptr, FALSE);
-                }  // "Cancel": nothing to do
-            }
+            if (lParam != 0) OnTextPlacement(hwnd, *reinterpret_cast<const TextPlacementEvent*>(lParam));
             break;
         case kViewCmdSetTool:
             g_measure.SetTool(static_cast<int32_t>(lParam));
@@ -475,16 +490,7 @@ void OnCommand(HWND hwnd, int id, LPARAM lParam) {
             SetZoom(static_cast<int>(lParam));
             break;
         case kViewCmdApplyCalibration:
-            if (lParam != 0) {
-                struct Calibration {
-                    float scale;
-                    int32_t unit;
-                };
-                const auto* c = reinterpret_cast<const Calibration*>(lParam);
-                ApplyCalibration(g_view.calibration, c->scale, c->unit);
-                OutputDebugStringA(ScaleStepDebugLine(g_view.calibration).c_str());
-                InvalidateRect(hwnd, nullptr, FALSE);
-            }
+            if (lParam != 0) OnApplyCalibration(hwnd, *reinterpret_cast<const CalibrationCommand*>(lParam));
             break;
         default:
             break;
@@ -512,7 +518,7 @@ void OnDeviceChange(HWND hwnd, WPARAM wParam, LPARAM lParam) {
 
 void OnKeyDown(HWND hwnd, WPARAM key) {
     if (key == VK_SPACE) {
-        PostMessageW(GetParent(hwnd), WM_COMMAND, kCmdOpenNewest, 0);  // 11: take a photo
+        PostMessageW(GetParent(hwnd), WM_COMMAND, kCmdPhotoFromKey, 0);
     } else if (key == VK_BACK || key == VK_DELETE) {
         g_measure.DeleteSelected();
     }
@@ -559,6 +565,12 @@ LRESULT CALLBACK CameraWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
         case WM_LBUTTONUP:
             g_measure.OnRelease();
             return 0;
+        case WM_CAPTURECHANGED:
+            if (reinterpret_cast<HWND>(lParam) != hwnd) g_measure.OnCaptureLost();
+            return 0;
+        case WM_CANCELMODE:
+            g_measure.OnCaptureLost();
+            return DefWindowProcW(hwnd, msg, wParam, lParam);
         case WM_DEVICECHANGE:
             OnDeviceChange(hwnd, wParam, lParam);
             return TRUE;
@@ -571,8 +583,12 @@ LRESULT CALLBACK CameraWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
         case WM_APP_GRAPH_EVENT:
             Capture_DrainEvents();
             return 0;
-        case WM_APP_DEVICE_OPENED:
         case WM_APP_DEVICE_CLOSED:
+            // A close that did not come through the lifecycle may have held back its work.
+            Lifecycle_RunDeferred();
+            PostMessageW(GetParent(hwnd), msg, 0, 0);
+            return 0;
+        case WM_APP_DEVICE_OPENED:
         case WM_APP_STILL_READY:
         case WM_APP_TEST_PATTERN:
             PostMessageW(GetParent(hwnd), msg, 0, 0);
@@ -586,7 +602,7 @@ bool CameraView_RegisterClass(HINSTANCE instance) {
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = CameraWndProc;
-    wc.cbWndExtra = 4;
+    wc.cbWndExtra = 0;  // the view's state is module-level: nothing in the window
     wc.hInstance = instance;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
@@ -607,6 +623,11 @@ BITMAPINFOHEADER* CameraView_FrameInfo() { return &g_view.frameInfo; }
 MeasureModel& CameraView_Measure() { return g_measure; }
 const ActiveCalibration& CameraView_Calibration() { return g_view.calibration; }
 bool CameraView_Crossline() { return g_view.crosslineOn; }
+void CameraView_EndCalibrationRuler() {
+    g_measure.Ruler().length = 0;
+    InvalidateRect(g_view.window, nullptr, FALSE);
+}
+
 void CameraView_SetCrossline(bool on) {
     g_view.crosslineOn = on;
     InvalidateRect(g_view.window, nullptr, FALSE);

@@ -16,6 +16,31 @@ constexpr int kViewCmdSetZoom = 8003;
 constexpr int kViewCmdApplyCalibration = 8004;
 constexpr int kViewCmdTextPlacement = 8005;
 
+// Payloads of the view commands that carry a pointer (sent, never posted).
+
+// 8001: in this order, the line width before the text colour.
+struct OverlayStyleCommand {
+    int32_t gridColor;  // COLORREF values
+    int32_t lineColor;
+    int32_t lineWidth;
+    int32_t textColor;
+    int32_t textSize;
+};
+
+// 8004: the calibration to apply; a scale not above 0 makes the view uncalibrated.
+struct CalibrationCommand {
+    float scale;
+    int32_t unit;
+};
+
+// 8005: an event of the input-text dialog; lParam points at its 8-bit name.
+struct TextPlacementEvent {
+    char name[8];
+};
+constexpr TextPlacementEvent kTextEventInit = {"Init"};
+constexpr TextPlacementEvent kTextEventOk = {"OK"};
+constexpr TextPlacementEvent kTextEventCancel = {"Cancel"};
+
 // Posted to the parent (wParam 0, lParam 0).
 constexpr UINT WM_APP_FIT_ZOOM_CHANGED = WM_APP + 6;
 constexpr UINT WM_APP_FULL_SCREEN = WM_APP + 8;
@@ -26,7 +51,7 @@ constexpr int kIdIconFullScreen = 5116;
 
 LRESULT CALLBACK CameraWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
-// The view's window class: style 0, 4 extra bytes, arrow cursor, light-grey background.
+// The view's window class: style 0, no extra bytes, arrow cursor, light-grey background.
 bool CameraView_RegisterClass(HINSTANCE instance);
 
 // Read access for other windows (main window, panel, photo capture).
@@ -44,5 +69,7 @@ MeasureModel& CameraView_Measure();
 const ActiveCalibration& CameraView_Calibration();
 bool CameraView_Crossline();
 void CameraView_SetCrossline(bool on);
+// The calibration ruler is hidden again (the calibration dialog went away).
+void CameraView_EndCalibrationRuler();
 // Builds and presents the picture now (drags, scrolling, hover).
 void CameraView_ComposeNow();

@@ -311,16 +311,6 @@ void Arrow(std::vector<Segment>& lines, int32_t ax, int32_t ay, bool pointsRight
 
 }  // namespace
 
-OverlayStyle OverlayStyleFromCommand(const int32_t values[5]) {
-    OverlayStyle style;
-    style.gridColor = static_cast<uint32_t>(values[0]);
-    style.lineColor = static_cast<uint32_t>(values[1]);
-    style.lineWidth = values[2];
-    style.textColor = static_cast<uint32_t>(values[3]);
-    style.textSize = values[4];
-    return style;
-}
-
 uint32_t OpaqueArgb(uint32_t colorref) {
     const uint32_t red = colorref & 0xFF, green = (colorref >> 8) & 0xFF,
                    blue = (colorref >> 16) & 0xFF;

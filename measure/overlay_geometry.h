@@ -20,10 +20,6 @@ struct OverlayStyle {
     int32_t textSize = 14;
 };
 
-// The style command carries five int32 in this order: grid colour, line colour, line width,
-// text colour, text size (the width comes before the text colour).
-OverlayStyle OverlayStyleFromCommand(const int32_t values[5]);
-
 // COLORREF to the opaque GDI+ colour 0xFFRRGGBB.
 uint32_t OpaqueArgb(uint32_t colorref);
 

@@ -18,6 +18,25 @@ void CloseEvent(HANDLE& event) {
     event = nullptr;
 }
 
+void FreeStill() {
+    EnterCriticalSection(&g_pipeline.still.lock);
+    if (g_pipeline.still.pixels != nullptr) HeapFree(GetProcessHeap(), 0, g_pipeline.still.pixels);
+    g_pipeline.still.pixels = nullptr;
+    g_pipeline.still.size = 0;
+    LeaveCriticalSection(&g_pipeline.still.lock);
+}
+
+// The events of a finished writer are closed; those of an abandoned one are only dropped.
+void ReleaseRecordEvents() {
+    if (g_pipeline.writerAbandoned) {
+        g_pipeline.queue.frameReady = nullptr;
+        g_pipeline.queue.writerDone = nullptr;
+        return;
+    }
+    CloseEvent(g_pipeline.queue.frameReady);
+    CloseEvent(g_pipeline.queue.writerDone);
+}
+
 void ClearFormat() {
     VideoFormat& f = g_pipeline.format;
     f.subtype = kSubtypeNone;
@@ -37,17 +56,63 @@ void Pipeline_Initialise(HWND viewWindow) {
     ClearFormat();
     g_pipeline.format.viewWindow = viewWindow;
     std::memset(&g_pipeline.preview, 0, sizeof g_pipeline.preview);
-    for (auto& slot : g_pipeline.ring.slots) slot = nullptr;
+    // Initialising a live critical section would drop whoever holds it.
+    if (!g_pipeline.queueLockLive) {
+        InitializeCriticalSection(&g_pipeline.queue.queueLock);
+        g_pipeline.queueLockLive = true;
+    }
+    if (!g_pipeline.locksLive) {
+        InitializeCriticalSection(&g_pipeline.ring.frameLock);
+        InitializeCriticalSection(&g_pipeline.still.lock);
+        g_pipeline.locksLive = true;
+        g_pipeline.still.pixels = nullptr;
+        g_pipeline.still.size = 0;
+    } else {
+        FreeStill();
+    }
+    FreeSlots();
     g_pipeline.ring.publishedIndex = 0;
     g_pipeline.ring.graphActive = 0;
-    InitializeCriticalSection(&g_pipeline.ring.frameLock);
-    InitializeCriticalSection(&g_pipeline.queue.queueLock);
-    InitializeCriticalSection(&g_pipeline.still.lock);
-    g_pipeline.still.pixels = nullptr;
-    g_pipeline.still.size = 0;
+    if (!g_pipeline.writerAbandoned) {
+        CloseEvent(g_pipeline.queue.frameReady);
+        CloseEvent(g_pipeline.queue.writerDone);
+    }
     g_pipeline.queue.frameReady = nullptr;
     g_pipeline.queue.writerDone = nullptr;
 }
+
+void Pipeline_Shutdown() {
+    if (!g_pipeline.locksLive) return;
+    FreeStill();
+    DeleteCriticalSection(&g_pipeline.ring.frameLock);
+    DeleteCriticalSection(&g_pipeline.still.lock);
+    g_pipeline.locksLive = false;
+    if (g_pipeline.queueLockLive && !g_pipeline.writerAbandoned) {
+        DeleteCriticalSection(&g_pipeline.queue.queueLock);
+        g_pipeline.queueLockLive = false;
+    }
+}
+
+void Pipeline_SetOpenFormat(const MediaSubtype& subtype, int32_t width, int32_t height,
+                            int32_t interpolated) {
+    VideoFormat& f = g_pipeline.format;
+    f.subtype = subtype;
+    f.width = width;
+    f.height = height;
+    f.interpolated = interpolated;
+}
+
+void Pipeline_CreateRecordEvents() {
+    // An abandoned writer may still wait on or set the old pair: never close it.
+    if (!g_pipeline.writerAbandoned) {
+        CloseEvent(g_pipeline.queue.frameReady);
+        CloseEvent(g_pipeline.queue.writerDone);
+    }
+    g_pipeline.queue.frameReady = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    g_pipeline.queue.writerDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+}
+
+void Pipeline_MarkGraphActive() { g_pipeline.ring.graphActive = 1; }
 
 bool Pipeline_AllocateRing() {
     FreeSlots();
@@ -85,8 +150,7 @@ void Pipeline_Reset() {
     LeaveCriticalSection(&g_pipeline.ring.frameLock);
     std::memset(&g_pipeline.preview, 0, sizeof g_pipeline.preview);
     ClearFormat();
-    CloseEvent(g_pipeline.queue.frameReady);
-    CloseEvent(g_pipeline.queue.writerDone);
+    ReleaseRecordEvents();
 }
 
 bool Pipeline_QueueRecordFrame(const uint8_t* frame, size_t size) {
@@ -123,10 +187,16 @@ bool Pipeline_FinishRecording(DWORD timeoutMs) {
     const DWORD start = GetTickCount();
     for (;;) {
         const DWORD elapsed = GetTickCount() - start;
-        if (elapsed >= timeoutMs) return false;
-        const DWORD r = MsgWaitForMultipleObjects(1, &done, FALSE, timeoutMs - elapsed, QS_ALLINPUT);
+        const DWORD r = elapsed >= timeoutMs
+                            ? WaitForSingleObject(done, 0)
+                            : MsgWaitForMultipleObjects(1, &done, FALSE, timeoutMs - elapsed,
+                                                        QS_ALLINPUT);
         if (r == WAIT_OBJECT_0) break;
-        if (r != WAIT_OBJECT_0 + 1) return false;
+        if (r != WAIT_OBJECT_0 + 1) {
+            g_pipeline.writerAbandoned = true;
+            OutputDebugStringA("Video writer did not finish; its queue is left to it\r\n");
+            return false;
+        }
         MSG msg;
         if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
     }

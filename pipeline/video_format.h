@@ -62,14 +62,28 @@ struct PipelineState {
     PreviewFlags preview;
     StillImage still;
     RecordQueue queue;
+    bool locksLive;        // the frame and still locks are initialised
+    bool queueLockLive;    // the queue lock is initialised
+    bool writerAbandoned;  // a writer outlived its wait: its queue, lock and events stay
 };
 
 extern PipelineState g_pipeline;
 
-// Once at start-up, before any device opens.
+// When the view is created, before any device opens. Locks that are live already are kept,
+// and a still image of an earlier view is freed.
 void Pipeline_Initialise(HWND viewWindow);
+// When the view is destroyed: frees the still image and deletes the locks (unless an
+// abandoned writer may still take the queue lock).
+void Pipeline_Shutdown();
+// What the camera was set to: the open stream's subtype, size and interpolated flag.
+void Pipeline_SetOpenFormat(const MediaSubtype& subtype, int32_t width, int32_t height,
+                            int32_t interpolated);
 // After the format is fixed: four zeroed slots of width * height * 3 bytes.
 bool Pipeline_AllocateRing();
+// The recorder's two events, manual reset and not signalled, for a new graph.
+void Pipeline_CreateRecordEvents();
+// A graph exists from here on: frames may be read.
+void Pipeline_MarkGraphActive();
 // The newest frame, or null when no graph exists. No lock is held while the caller reads it.
 const uint8_t* Pipeline_CurrentFrame();
 // Part of closing a device: frees the ring, clears the flags and the format.
@@ -78,7 +92,8 @@ void Pipeline_Reset();
 bool Pipeline_QueueRecordFrame(const uint8_t* frame, size_t size);
 // Main thread: clears the recording flag and, while a writer is running, keeps dispatching
 // messages until it has drained the queue and closed its file (writerDone), at most
-// `timeoutMs`. False if the writer did not finish in time.
+// `timeoutMs`. False if the writer did not finish in time: the writer is then abandoned, and
+// the queue, its lock and the two events are never freed while it may still use them.
 bool Pipeline_FinishRecording(DWORD timeoutMs);
 // Frees every queued frame copy (after the writer has stopped).
 void Pipeline_DiscardRecordQueue();

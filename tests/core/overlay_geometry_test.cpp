@@ -59,15 +59,9 @@ OverlayRect Box(int32_t left, int32_t top, int32_t width, int32_t height) {
     return {left, top, left + width, top + height};
 }
 
-TEST(OverlayStyle, CommandCarriesTheWidthBeforeTheTextColour) {
-    const int32_t values[5] = {0x00FF00, 0x0000FF, 2, 0xFFFFFF, 18};
-    const OverlayStyle style = OverlayStyleFromCommand(values);
-    EXPECT_EQ(style.gridColor, 0x00FF00u);
-    EXPECT_EQ(style.lineColor, 0x0000FFu);
-    EXPECT_EQ(style.lineWidth, 2);
-    EXPECT_EQ(style.textColor, 0xFFFFFFu);
-    EXPECT_EQ(style.textSize, 18);
+TEST(OverlayStyle, ColourRefsBecomeOpaqueGdiplusColours) {
     EXPECT_EQ(OpaqueArgb(0x00336699), 0xFF996633u);  // COLORREF is BGR, GDI+ wants RGB
+    EXPECT_EQ(OpaqueArgb(0x00000000), 0xFF000000u);
 }
 
 TEST(Labels, SingleLabelFlipsAtTheRightAndBottomEdges) {

@@ -85,12 +85,16 @@ private:
                                  DWORD_PTR self) {
         if (msg == WM_COMMAND || (msg >= WM_APP && msg <= 0xBFFF)) {
             Tapped m = {msg, wParam, lParam, {}};
-            if (msg == WM_COMMAND && lParam != 0) {
-                const auto* values = reinterpret_cast<const int32_t*>(lParam);
-                if (LOWORD(wParam) == kViewCmdOverlayStyle) m.payload.assign(values, values + 5);
-                if (LOWORD(wParam) == kViewCmdApplyCalibration) {
-                    m.payload.assign(values, values + 2);
-                }
+            if (msg == WM_COMMAND && lParam != 0 && LOWORD(wParam) == kViewCmdOverlayStyle) {
+                const auto& style = *reinterpret_cast<const OverlayStyleCommand*>(lParam);
+                m.payload = {style.gridColor, style.lineColor, style.lineWidth, style.textColor,
+                             style.textSize};
+            }
+            if (msg == WM_COMMAND && lParam != 0 && LOWORD(wParam) == kViewCmdApplyCalibration) {
+                const auto& calibration = *reinterpret_cast<const CalibrationCommand*>(lParam);
+                int32_t scaleBits;
+                std::memcpy(&scaleBits, &calibration.scale, sizeof scaleBits);
+                m.payload = {scaleBits, calibration.unit};
             }
             reinterpret_cast<MessageTap*>(self)->seen_.push_back(m);
         }
@@ -387,7 +391,9 @@ TEST_F(AppShellTest, CreationAndDeviceNoticesReachThePanelAndTheView) {
     view.Clear();
     g_requestedFormat = {kSubtypeMjpg, 1920, 1080, 0};
     g_settings.mjpg = 0;
+    g_calibrations.activeIndex = 3;  // applied with the camera that was open before
     SendMessageW(main_, WM_APP_DEVICE_OPENED, 0, 0);
+    EXPECT_EQ(g_calibrations.activeIndex, -1);
     EXPECT_EQ(g_settings.mjpg, 1);
     EXPECT_EQ(g_settings.width, 1920);
     EXPECT_EQ(g_settings.height, 1080);
@@ -588,10 +594,7 @@ TEST_F(AppShellTest, CrosslineButtonTogglesAndACalibrationSwitchesItOn) {
     // Without a calibration the automatic crossline stays off; with one it comes on once.
     SendMessageW(main_, WM_COMMAND, kCmdAutoCrossline, 0);
     EXPECT_FALSE(CameraView_Crossline());
-    struct {
-        float scale;
-        int32_t unit;
-    } calibration = {200.0f, 0};
+    CalibrationCommand calibration = {200.0f, kUnitMillimetres};
     SendMessageW(view, WM_COMMAND, kViewCmdApplyCalibration, reinterpret_cast<LPARAM>(&calibration));
     SendMessageW(main_, WM_COMMAND, kCmdAutoCrossline, 0);
     EXPECT_TRUE(CameraView_Crossline());
@@ -688,6 +691,15 @@ TEST(PromptWindow, ReusesOneWindowPlacesItAndCutsLongTexts) {
     HWND first = ShowPrompt(Instance(), parent.hwnd(), L"File saved: a.jpg", 58, 60);
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(GetDlgCtrlID(first), kIdPrompt);
+    // Created with its font: 12-point Segoe UI.
+    HFONT font = reinterpret_cast<HFONT>(SendMessageW(first, WM_GETFONT, 0, 0));
+    ASSERT_NE(font, nullptr);
+    LOGFONTW logFont = {};
+    ASSERT_EQ(GetObjectW(font, sizeof logFont, &logFont), static_cast<int>(sizeof logFont));
+    EXPECT_STREQ(logFont.lfFaceName, L"Segoe UI");
+    HDC screen = GetDC(nullptr);
+    EXPECT_EQ(logFont.lfHeight, -(12 * GetDeviceCaps(screen, LOGPIXELSY) / 72));
+    ReleaseDC(nullptr, screen);
     EXPECT_EQ(WindowText(first), L"File saved: a.jpg");
     RECT r = RectInParent(first);
     EXPECT_EQ(r.left, 58);

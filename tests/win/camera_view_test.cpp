@@ -32,6 +32,18 @@ protected:
         ASSERT_EQ(r.code, 0u) << r.output;
         plugged_.push_back(name);
     }
+    // Grows or shrinks the view until its client area (without bars) has this size.
+    void ResizeClient(int clientWidth, int clientHeight) {
+        RECT window, client;
+        GetWindowRect(view_, &window);
+        GetClientRect(view_, &client);
+        const LONG style = GetWindowLongW(view_, GWL_STYLE);
+        const int barW = (style & WS_VSCROLL) ? GetSystemMetrics(SM_CXVSCROLL) : 0;
+        const int barH = (style & WS_HSCROLL) ? GetSystemMetrics(SM_CYHSCROLL) : 0;
+        const int borderW = (window.right - window.left) - client.right - barW;
+        const int borderH = (window.bottom - window.top) - client.bottom - barH;
+        MoveWindow(view_, 0, 0, clientWidth + borderW, clientHeight + borderH, TRUE);
+    }
     void CreateView(int clientWidth, int clientHeight) {
         const DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_BORDER |
                             WS_HSCROLL | WS_VSCROLL | WS_TABSTOP;
@@ -121,6 +133,15 @@ TEST_F(CameraViewTest, FitZoomScrollBarsAndDigitalZoom) {
     EXPECT_FALSE(style & WS_HSCROLL);
     EXPECT_FALSE(style & WS_VSCROLL);
 
+    // Fit mode follows every size change of the view (full screen, restore, a resize), and
+    // back; each new ratio is announced.
+    ResizeClient(1500, 900);
+    EXPECT_EQ(CameraView_ZoomPercent(), 78);  // 1500 / 1920 is the smaller quotient
+    EXPECT_EQ(CameraView_DisplayWidth(), 1497);
+    ResizeClient(1000, 700);
+    EXPECT_EQ(CameraView_ZoomPercent(), 52);
+    EXPECT_TRUE(PumpUntil([&] { return parent_.CountOf(WM_APP_FIT_ZOOM_CHANGED) == 3; }, 1000));
+
     SendMessageW(view_, WM_COMMAND, kViewCmdSetZoom, 200);
     EXPECT_EQ(CameraView_DisplayWidth(), 3840);
     EXPECT_TRUE(GetWindowLongW(view_, GWL_STYLE) & WS_HSCROLL);
@@ -134,9 +155,11 @@ TEST_F(CameraViewTest, FitZoomScrollBarsAndDigitalZoom) {
     SendMessageW(view_, WM_HSCROLL, SB_RIGHT, 0);
     GetScrollInfo(view_, SB_HORZ, &si);
     EXPECT_EQ(si.nPos, 3840 - client.right);
-    // The same ratio again changes nothing.
+    // The same ratio again changes nothing; a fixed ratio stays through a resize.
     SendMessageW(view_, WM_COMMAND, kViewCmdSetZoom, 200);
     EXPECT_EQ(CameraView_DisplayWidth(), 3840);
+    ResizeClient(1200, 800);
+    EXPECT_EQ(CameraView_ZoomPercent(), 200);
 }
 
 TEST_F(CameraViewTest, ComposedSurfaceAt100PercentHoldsTheFrameExactly) {
@@ -180,16 +203,16 @@ TEST_F(CameraViewTest, TextDialogEventsPlaceAndCommitText) {
     const size_t before = model.Shapes().size();
     SendMessageW(view_, WM_COMMAND, kViewCmdSetTool, kToolText);
     model.BeginTextPlacement();
-    SendMessageW(view_, WM_COMMAND, kViewCmdTextPlacement, reinterpret_cast<LPARAM>("Init"));
-    SendMessageW(view_, WM_COMMAND, kViewCmdTextPlacement, reinterpret_cast<LPARAM>("OK"));
+    SendMessageW(view_, WM_COMMAND, kViewCmdTextPlacement, reinterpret_cast<LPARAM>(&kTextEventInit));
+    SendMessageW(view_, WM_COMMAND, kViewCmdTextPlacement, reinterpret_cast<LPARAM>(&kTextEventOk));
     EXPECT_EQ(model.Shapes().size(), before);  // an empty text commits nothing
 
     model.BeginTextPlacement();
-    SendMessageW(view_, WM_COMMAND, kViewCmdTextPlacement, reinterpret_cast<LPARAM>("Init"));
+    SendMessageW(view_, WM_COMMAND, kViewCmdTextPlacement, reinterpret_cast<LPARAM>(&kTextEventInit));
     model.SetPlacedText(u"Nucleus");
-    SendMessageW(view_, WM_COMMAND, kViewCmdTextPlacement, reinterpret_cast<LPARAM>("Cancel"));
+    SendMessageW(view_, WM_COMMAND, kViewCmdTextPlacement, reinterpret_cast<LPARAM>(&kTextEventCancel));
     EXPECT_EQ(model.Shapes().size(), before);
-    SendMessageW(view_, WM_COMMAND, kViewCmdTextPlacement, reinterpret_cast<LPARAM>("OK"));
+    SendMessageW(view_, WM_COMMAND, kViewCmdTextPlacement, reinterpret_cast<LPARAM>(&kTextEventOk));
     ASSERT_EQ(model.Shapes().size(), before + 1);
     EXPECT_EQ(model.Shapes().back().kind, kToolText);
 }
@@ -207,6 +230,161 @@ TEST_F(CameraViewTest, NoDeviceShowsThePlaceholder) {
     const COLORREF corner = GetPixel(dc, 5, 5);
     ReleaseDC(view_, dc);
     EXPECT_EQ(corner, RGB(45, 45, 60));
+}
+
+// The view keeps its state in the module, not in the window; the pipeline's locks live from
+// the view's creation to its destruction, and a second view starts with fresh ones.
+TEST_F(CameraViewTest, ClassReservesNoShortExtraBytesAndLocksLiveWithTheView) {
+    WNDCLASSEXW viewClass = {};
+    viewClass.cbSize = sizeof viewClass;
+    ASSERT_TRUE(GetClassInfoExW(GetModuleHandleW(nullptr), L"CameraWndClass", &viewClass));
+    EXPECT_TRUE(viewClass.cbWndExtra == 0 || viewClass.cbWndExtra == sizeof(void*))
+        << viewClass.cbWndExtra;
+
+    CreateView(640, 480);
+    EXPECT_TRUE(g_pipeline.locksLive);
+    DestroyWindow(view_);
+    view_ = nullptr;
+    EXPECT_FALSE(g_pipeline.locksLive);
+    CreateView(640, 480);
+    EXPECT_TRUE(g_pipeline.locksLive);
+    EnterCriticalSection(&g_pipeline.ring.frameLock);
+    LeaveCriticalSection(&g_pipeline.ring.frameLock);
+}
+
+// Mouse messages as the system sends them: a pan captures the mouse, and losing the capture
+// to another window ends it, so the next release with a drawing tool commits nothing.
+TEST_F(CameraViewTest, LostCaptureEndsThePanAndNoPhantomShapeFollows) {
+    Plug(L"ViewCamMouse", L"--formats MJPG:640x480");
+    CreateView(640, 480);
+    ASSERT_TRUE(Opened(1, 5000));
+    PumpFor(100);
+    MeasureModel& model = CameraView_Measure();
+    SendMessageW(view_, WM_COMMAND, kViewCmdSetTool, kToolNone);
+    const size_t before = model.Shapes().size();
+    SendMessageW(view_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(300, 300));
+    EXPECT_EQ(GetCapture(), view_);
+    EXPECT_TRUE(model.Dragging());
+    SetCapture(parent_.hwnd());  // the release goes elsewhere
+    EXPECT_FALSE(model.Dragging());
+    ReleaseCapture();
+    SendMessageW(view_, WM_COMMAND, kViewCmdSetTool, kToolLine);
+    SendMessageW(view_, WM_LBUTTONUP, 0, MAKELPARAM(300, 300));
+    EXPECT_EQ(model.Shapes().size(), before);
+
+    // A drawn line is committed on its release, which gives the capture back.
+    SendMessageW(view_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 100));
+    SendMessageW(view_, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(200, 120));
+    SendMessageW(view_, WM_LBUTTONUP, 0, MAKELPARAM(200, 120));
+    ASSERT_EQ(model.Shapes().size(), before + 1);
+    EXPECT_EQ(model.Shapes().back().p2x, 200);
+    EXPECT_NE(GetCapture(), view_);
+    SendMessageW(view_, WM_COMMAND, kViewCmdSetTool, kToolNone);
+}
+
+// A writer that takes frames while recording and, once recording is cleared, drains only
+// after `release` is set (or a deadline), slowly. It counts calls on its events that failed,
+// as they would once the events were closed under it.
+struct SlowWriter {
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE thread = nullptr;
+    volatile LONG written = 0;
+    volatile LONG eventFailures = 0;
+    volatile LONG closeWaitedForUs = 0;
+    ~SlowWriter() {
+        SetEvent(release);
+        if (thread != nullptr) {
+            WaitForSingleObject(thread, 30000);
+            CloseHandle(thread);
+        }
+        CloseHandle(release);
+    }
+    void TakeAll(bool slowly) {
+        RecordQueue& q = g_pipeline.queue;
+        EnterCriticalSection(&q.queueLock);
+        while (!q.frames.empty()) {
+            HeapFree(GetProcessHeap(), 0, q.frames.front().data);
+            q.frames.pop_front();
+            InterlockedIncrement(&written);
+            if (slowly) Sleep(2);
+        }
+        if (!ResetEvent(q.frameReady)) InterlockedIncrement(&eventFailures);
+        LeaveCriticalSection(&q.queueLock);
+    }
+    static DWORD WINAPI Run(void* param) {
+        auto* self = static_cast<SlowWriter*>(param);
+        const HANDLE frameReady = g_pipeline.queue.frameReady;
+        const HANDLE done = g_pipeline.queue.writerDone;
+        while (g_pipeline.format.recording) {
+            const DWORD r = WaitForSingleObject(frameReady, 30);
+            if (r == WAIT_FAILED) InterlockedIncrement(&self->eventFailures);
+            if (r == WAIT_OBJECT_0) self->TakeAll(false);
+        }
+        WaitForSingleObject(self->release, 20000);
+        self->TakeAll(true);
+        if (WaitForSingleObject(frameReady, 0) == WAIT_FAILED) InterlockedIncrement(&self->eventFailures);
+        self->closeWaitedForUs = Capture_Closing() ? 1 : 0;
+        if (!SetEvent(done)) InterlockedIncrement(&self->eventFailures);
+        return 0;
+    }
+};
+
+struct Churn {
+    HANDLE thread = nullptr;
+    HANDLE writerRelease = nullptr;
+    volatile LONG sawClose = 0;
+    static DWORD WINAPI Run(void* param) {
+        auto* self = static_cast<Churn*>(param);
+        const DWORD start = GetTickCount();
+        while (!Capture_Closing() && GetTickCount() - start < 20000) Sleep(5);
+        self->sawClose = Capture_Closing() ? 1 : 0;
+        // While the close waits for the writer: another camera comes and goes, the unplugged
+        // one comes back, and the view's timer keeps ticking through the arrival wait.
+        RunSimcam(L"plug ViewRecB --friendly ViewRecB --formats MJPG:640x480");
+        RunSimcam(L"unplug ViewRecB");
+        RunSimcam(L"plug ViewRecA --friendly ViewRecA --formats MJPG:640x480");
+        Sleep(1200);
+        SetEvent(self->writerRelease);
+        return 0;
+    }
+};
+
+// Unplugging the camera mid-recording while the writer is slow to drain: what arrives during
+// the close (removal checks, an open after the arrival, timer ticks) waits for it instead of
+// closing again under it, and is carried out afterwards.
+TEST_F(CameraViewTest, UnplugMidRecordingDefersWhatArrivesWhileTheWriterDrains) {
+    Plug(L"ViewRecA", L"--formats MJPG:640x480");
+    plugged_.push_back(L"ViewRecB");
+    CreateView(640, 480);
+    ASSERT_TRUE(Opened(1, 5000));
+    ASSERT_TRUE(FramesFlow());
+
+    SlowWriter writer;
+    g_pipeline.format.recording = 1;
+    writer.thread = CreateThread(nullptr, 0, &SlowWriter::Run, &writer, 0, nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return writer.written >= 5; }, 5000));
+    Churn churn;
+    churn.writerRelease = writer.release;
+    churn.thread = CreateThread(nullptr, 0, &Churn::Run, &churn, 0, nullptr);
+
+    ASSERT_EQ(RunSimcam(L"unplug ViewRecA").code, 0u);
+    ASSERT_TRUE(PumpUntil([&] { return WaitForSingleObject(churn.thread, 0) == WAIT_OBJECT_0; },
+                          30000));
+    CloseHandle(churn.thread);
+    ASSERT_TRUE(PumpUntil([&] { return WaitForSingleObject(writer.thread, 0) == WAIT_OBJECT_0; },
+                          30000));
+    EXPECT_EQ(churn.sawClose, 1);
+    EXPECT_EQ(writer.eventFailures, 0);
+    EXPECT_EQ(writer.closeWaitedForUs, 1);  // the events stayed open until the writer was done
+
+    // The camera that came back opens once the close is over; there was one close only.
+    ASSERT_TRUE(Opened(2, 10000));
+    PumpFor(300);
+    EXPECT_EQ(parent_.CountOf(WM_APP_DEVICE_CLOSED), 1);
+    EXPECT_EQ(parent_.CountOf(WM_APP_DEVICE_OPENED), 2);
+    EXPECT_EQ(g_capture.deviceName, L"ViewRecA");
+    EXPECT_TRUE(g_pipeline.queue.frames.empty());
+    EXPECT_TRUE(FramesFlow());
 }
 
 }  // namespace

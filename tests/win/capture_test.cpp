@@ -211,6 +211,30 @@ TEST_F(CaptureTest, CameraWithoutUsableFormatsFailsCleanlyAndNextOpenWorks) {
     EXPECT_FALSE(Open(L"CapTiny"));
     EXPECT_FALSE(Capture_IsOpen());
     EXPECT_EQ(g_pipeline.ring.slots[0], nullptr);
+    // Nothing of the attempt is held until the next open.
+    EXPECT_EQ(g_capture.camera, nullptr);
+    EXPECT_EQ(g_capture.moniker, nullptr);
+    EXPECT_EQ(g_capture.currentDeviceIndex, -1);
+
+    // Formats listed for one camera (no graph yet), then a build for another that fails: the
+    // maps go with the attempt, so the next open cannot choose from them.
+    Plug(L"CapListed", L"--formats MJPG:640x480");
+    g_deviceList.Enumerate();
+    DeviceEntry& listed = g_deviceList[static_cast<size_t>(IndexOf(L"CapListed"))];
+    DeviceEntry& tiny = g_deviceList[static_cast<size_t>(IndexOf(L"CapTiny"))];
+    ASSERT_TRUE(BindDeviceFilter(listed));
+    ASSERT_TRUE(BindDeviceFilter(tiny));
+    Capture_SetOpenDevice(listed);
+    Capture_EnsureCurrentFormats();
+    ASSERT_FALSE(g_capture.currentMjpg.empty());
+    Capture_SetOpenDevice(tiny);
+    g_requestedFormat = {kSubtypeMjpg, 640, 480, 0};
+    EXPECT_FALSE(Capture_BuildGraph());
+    EXPECT_TRUE(g_capture.currentMjpg.empty());
+    EXPECT_TRUE(g_capture.currentYuy2.empty());
+    EXPECT_EQ(g_capture.camera, nullptr);
+    EXPECT_EQ(g_capture.moniker, nullptr);
+    EXPECT_EQ(g_pipeline.queue.writerDone, nullptr);
     Plug(L"CapAfter", L"--formats MJPG:640x480");
     EXPECT_TRUE(Open(L"CapAfter"));
 }

@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "capture/capture_graph.h"
 #include "pipeline/color_bar.h"
 #include "pipeline/grabber_callback.h"
 #include "pipeline/video_format.h"
@@ -171,6 +172,85 @@ TEST(GrabberCallbackCom, AnswersOnlyItsInterfaces) {
     EXPECT_EQ(g_grabberCallback.AddRef(), 1u);
     EXPECT_EQ(g_grabberCallback.Release(), 2u);
     EXPECT_EQ(g_grabberCallback.SampleCB(0.0, nullptr), E_NOTIMPL);
+}
+
+// Runs on its own thread: holds the frame lock until told to let go.
+struct FrameLockHolder {
+    HANDLE entered = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE leave = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE thread = nullptr;
+    static DWORD WINAPI Run(void* param) {
+        auto* self = static_cast<FrameLockHolder*>(param);
+        EnterCriticalSection(&g_pipeline.ring.frameLock);
+        SetEvent(self->entered);
+        WaitForSingleObject(self->leave, 10000);
+        LeaveCriticalSection(&g_pipeline.ring.frameLock);
+        return 0;
+    }
+    ~FrameLockHolder() {
+        SetEvent(leave);
+        if (thread != nullptr) WaitForSingleObject(thread, 10000), CloseHandle(thread);
+        CloseHandle(entered);
+        CloseHandle(leave);
+    }
+};
+
+TEST(PipelineLifetime, NoDeviceIndexBeforeTheFirstOpen) {
+    EXPECT_EQ(g_capture.currentDeviceIndex, -1);
+}
+
+// A second view (or a test) initialising again must not reset a lock another thread holds,
+// and must not leak the still image of the first.
+TEST(PipelineLifetime, InitialisingAgainKeepsHeldLocksAndFreesTheStill) {
+    RecorderWindow view;
+    Pipeline_Initialise(view.hwnd());
+    FrameLockHolder holder;
+    holder.thread = CreateThread(nullptr, 0, &FrameLockHolder::Run, &holder, 0, nullptr);
+    ASSERT_EQ(WaitForSingleObject(holder.entered, 5000), WAIT_OBJECT_0);
+    Pipeline_Initialise(view.hwnd());
+    EXPECT_FALSE(TryEnterCriticalSection(&g_pipeline.ring.frameLock));  // still the holder's
+    SetEvent(holder.leave);
+    ASSERT_EQ(WaitForSingleObject(holder.thread, 5000), WAIT_OBJECT_0);
+    ASSERT_TRUE(TryEnterCriticalSection(&g_pipeline.ring.frameLock));
+    LeaveCriticalSection(&g_pipeline.ring.frameLock);
+
+    void* still = HeapAlloc(GetProcessHeap(), 0, 4096);
+    ASSERT_NE(still, nullptr);
+    g_pipeline.still.pixels = static_cast<uint8_t*>(still);
+    g_pipeline.still.size = 4096;
+    Pipeline_Initialise(view.hwnd());
+    EXPECT_EQ(g_pipeline.still.pixels, nullptr);
+    EXPECT_FALSE(HeapValidate(GetProcessHeap(), 0, still));  // freed, not dropped
+}
+
+// A writer that is still running when the wait gives up may touch its queue, the queue lock
+// and both events at any time: none of them is freed, also not by a later reset, a new graph
+// or the view's end.
+TEST(PipelineLifetime, AWriterThatDoesNotFinishKeepsItsQueueLockAndEvents) {
+    RecorderWindow view;
+    Pipeline_Initialise(view.hwnd());
+    Pipeline_CreateRecordEvents();
+    const HANDLE ready = g_pipeline.queue.frameReady, done = g_pipeline.queue.writerDone;
+    ASSERT_NE(done, nullptr);
+    const uint8_t frame[12] = {};
+    ASSERT_TRUE(Pipeline_QueueRecordFrame(frame, sizeof frame));
+    g_pipeline.format.recording = 1;
+    EXPECT_FALSE(Pipeline_FinishRecording(100));
+    Pipeline_Reset();
+    Pipeline_CreateRecordEvents();
+    Pipeline_Shutdown();
+    Pipeline_Initialise(view.hwnd());
+    EXPECT_EQ(g_pipeline.queue.frames.size(), 1u);  // left for the writer to take
+    EXPECT_EQ(WaitForSingleObject(ready, 0), WAIT_OBJECT_0);
+    EXPECT_TRUE(SetEvent(done));
+    EXPECT_TRUE(TryEnterCriticalSection(&g_pipeline.queue.queueLock));
+    LeaveCriticalSection(&g_pipeline.queue.queueLock);
+
+    // The writer finally ends: the test plays its part and gives everything back.
+    Pipeline_DiscardRecordQueue();
+    CloseHandle(ready);
+    CloseHandle(done);
+    g_pipeline.writerAbandoned = false;
 }
 
 }  // namespace
