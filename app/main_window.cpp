@@ -177,7 +177,11 @@ void ToggleFullScreen(HWND hwnd) {
                      area.bottom - area.top, SWP_NOOWNERZORDER | SWP_FRAMECHANGED);
         if (g_app.cameraView != nullptr) SetFocus(g_app.cameraView);
     } else {
-        SetWindowLongPtrW(hwnd, GWL_STYLE, style | WS_OVERLAPPEDWINDOW);
+        // Still flagged maximised, the window would take a maximised placement as already
+        // applied and keep the monitor rectangle with its frame inside; unflagged, it is
+        // maximised anew with the frame outside the work area.
+        const LONG_PTR framed = (style | WS_OVERLAPPEDWINDOW) & ~static_cast<LONG_PTR>(WS_MAXIMIZE);
+        SetWindowLongPtrW(hwnd, GWL_STYLE, framed);
         SetWindowPlacement(hwnd, &g_main.savedPlacement);
         SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,
                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_FRAMECHANGED);

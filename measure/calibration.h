@@ -7,9 +7,8 @@
 
 #include "measure/calibration_types.h"
 
-// Wide-character buffer sizes the labels and the unit label are drawn from, terminator included.
+// Wide-character buffer size the labels are drawn from, terminator included.
 constexpr int kLabelChars = 64;
-constexpr int kUnitLabelChars = 10;
 
 // The circle figures use this single-precision value, not a closer constant.
 constexpr float kCirclePi = 3.14159f;

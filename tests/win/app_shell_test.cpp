@@ -311,12 +311,24 @@ TEST_F(AppShellTest, MaximisedWindowComesBackMaximisedWithItsNormalPlacement) {
     WINDOWPLACEMENT before = {};
     before.length = sizeof before;
     GetWindowPlacement(main_, &before);
+    RECT maximised;
+    RECT maximisedClient;
+    GetWindowRect(main_, &maximised);
+    GetClientRect(main_, &maximisedClient);
 
     SendMessageW(main_, WM_APP_FULL_SCREEN, 0, 0);
     ExpectFullScreenLayout(main_);
     SendMessageW(main_, WM_APP_FULL_SCREEN, 0, 0);
 
+    // Maximised again for real: the frame lies outside the work area as before, so the
+    // client area is as large as it was, not the monitor rectangle minus a frame.
     EXPECT_TRUE(IsZoomed(main_));
+    RECT back;
+    RECT backClient;
+    GetWindowRect(main_, &back);
+    GetClientRect(main_, &backClient);
+    EXPECT_TRUE(SameRect(back, maximised));
+    EXPECT_TRUE(SameRect(backClient, maximisedClient));
     WINDOWPLACEMENT after = {};
     after.length = sizeof after;
     GetWindowPlacement(main_, &after);

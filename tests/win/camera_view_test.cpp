@@ -11,6 +11,7 @@
 #include "measure/camera_view.h"
 #include "measure/shapes.h"
 #include "pipeline/video_format.h"
+#include "resources/resource_ids.h"
 #include "win/simcam_tool.h"
 
 namespace {
@@ -230,6 +231,23 @@ TEST_F(CameraViewTest, NoDeviceShowsThePlaceholder) {
     const COLORREF corner = GetPixel(dc, 5, 5);
     ReleaseDC(view_, dc);
     EXPECT_EQ(corner, RGB(45, 45, 60));
+}
+
+// Space asks the main window for a photo with the key's own command, also without a camera.
+TEST_F(CameraViewTest, SpaceAsksTheParentForAPhoto) {
+    CreateView(640, 480);
+    parent_.Clear();
+    SendMessageW(view_, WM_KEYDOWN, VK_SPACE, 0);
+    SendMessageW(view_, WM_KEYDOWN, 'A', 0);
+    PumpFor(50);
+    int photos = 0;
+    int others = 0;
+    for (const auto& m : parent_.messages()) {
+        if (m.msg != WM_COMMAND) continue;
+        (LOWORD(m.wParam) == kCmdPhotoFromKey ? photos : others) += 1;
+    }
+    EXPECT_EQ(photos, 1);
+    EXPECT_EQ(others, 0);
 }
 
 // The view keeps its state in the module, not in the window; the pipeline's locks live from

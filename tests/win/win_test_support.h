@@ -13,7 +13,8 @@ struct RecordedMessage {
     LPARAM lParam;
 };
 
-// A top-level (hidden) window whose procedure records every WM_APP+n it receives.
+// A top-level (hidden) window whose procedure records every WM_APP+n and WM_COMMAND it
+// receives.
 class RecorderWindow {
 public:
     RecorderWindow();
@@ -63,7 +64,7 @@ inline LRESULT CALLBACK RecorderWindow::Proc(HWND hwnd, UINT msg, WPARAM wParam,
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
     }
     auto* self = reinterpret_cast<RecorderWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (self != nullptr && msg >= WM_APP && msg <= 0xBFFF) {
+    if (self != nullptr && (msg == WM_COMMAND || (msg >= WM_APP && msg <= 0xBFFF))) {
         self->messages_.push_back({msg, wParam, lParam});
         return 0;
     }
