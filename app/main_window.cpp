@@ -10,6 +10,7 @@
 #include "app/window_classes.h"
 #include "capture/capture_graph.h"
 #include "capture/device_lifecycle.h"
+#include "capture/open_device_dialog.h"
 #include "measure/calibration_types.h"
 #include "measure/camera_view.h"
 #include "pipeline/video_format.h"
@@ -152,6 +153,16 @@ void OnTextTool() {
     SendViewCommand(kViewCmdSetZoom, kZoomActualSize);
 }
 
+// The dialog starts at the open camera's format and picture size, or at nothing in particular.
+void OnOpenDevice() {
+    RequestedFormat format = {kSubtypeNone, 0, 0, 0};
+    if (Capture_IsOpen()) {
+        format = {g_pipeline.format.subtype, CameraView_PictureWidth(),
+                  CameraView_PictureHeight(), 0};
+    }
+    OpenDeviceOrFormat(format, true);
+}
+
 void OnDeleteShapes(bool all) {
     if (!Capture_IsOpen() || CalibrationDialogOpen()) return;
     MeasureModel& measure = CameraView_Measure();
@@ -284,6 +295,9 @@ bool OnCommand(int id) {
             return true;
         case kCmdToolText:
             OnTextTool();
+            return true;
+        case kCmdOpenDevice:
+            OnOpenDevice();
             return true;
         case kCmdDeleteLastShape:
             OnDeleteShapes(false);

@@ -108,6 +108,8 @@ void Lifecycle_Init(HWND viewWindow, HWND mainWindow, const LifecycleHooks& hook
     g_lifecycle.postWhenIdle = std::move(waiting);
 }
 
+HWND Lifecycle_MainWindow() { return g_lifecycle.main; }
+
 bool Lifecycle_Busy() { return g_lifecycle.depth > 0 || Capture_Closing(); }
 
 void Lifecycle_PostWhenIdle(HWND window, UINT msg) {

@@ -20,6 +20,8 @@ struct LifecycleHooks {
 };
 
 void Lifecycle_Init(HWND viewWindow, HWND mainWindow, const LifecycleHooks& hooks);
+// The window told of device-list changes, and the owner of the capture side's dialogs.
+HWND Lifecycle_MainWindow();
 void Lifecycle_RegisterForDeviceNotifications(HWND viewWindow);
 
 enum class DeviceChange { None, Arrival, Removal };

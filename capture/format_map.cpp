@@ -44,3 +44,28 @@ RequestedFormat StreamRequest(const RequestedFormat& request) {
     }
     return stream;
 }
+
+const FormatMap& MapOfFormatChoice(const FormatMap& mjpg, const FormatMap& yuy2, int formatIndex) {
+    if (mjpg.empty()) return yuy2;
+    return formatIndex == 0 ? mjpg : yuy2;
+}
+
+int FormatChoiceOf(const FormatMap& mjpg, const FormatMap& yuy2, const MediaSubtype& subtype) {
+    if (SameSubtype(subtype, kSubtypeYuy2) && !mjpg.empty() && !yuy2.empty()) return 1;
+    return 0;
+}
+
+int PreselectedResolution(const FormatMap& map, int32_t width, int32_t height) {
+    if (map.empty()) return -1;
+    int position = 0;
+    for (const auto& item : map) {
+        if (item.second.width == width && item.second.height == height) return position;
+        ++position;
+    }
+    return static_cast<int>(map.size() / 2);
+}
+
+const FormatEntry* FormatAtPosition(const FormatMap& map, int position) {
+    if (position < 0 || static_cast<size_t>(position) >= map.size()) return nullptr;
+    return &std::next(map.begin(), position)->second;
+}

@@ -619,6 +619,8 @@ HDC CameraView_SurfaceDC() { return g_view.surface.dc; }
 HBITMAP CameraView_SurfaceBitmap() { return g_view.surface.bitmap; }
 int CameraView_DisplayWidth() { return g_view.displayWidth; }
 int CameraView_DisplayHeight() { return g_view.displayHeight; }
+int CameraView_PictureWidth() { return g_view.pictureWidth; }
+int CameraView_PictureHeight() { return g_view.pictureHeight; }
 BITMAPINFOHEADER* CameraView_FrameInfo() { return &g_view.frameInfo; }
 MeasureModel& CameraView_Measure() { return g_measure; }
 const ActiveCalibration& CameraView_Calibration() { return g_view.calibration; }

@@ -63,6 +63,9 @@ HDC CameraView_SurfaceDC();
 HBITMAP CameraView_SurfaceBitmap();
 int CameraView_DisplayWidth();
 int CameraView_DisplayHeight();
+// The size the user chose for the picture (an interpolated one included); 0 without a device.
+int CameraView_PictureWidth();
+int CameraView_PictureHeight();
 BITMAPINFOHEADER* CameraView_FrameInfo();
 void CameraView_SetPlaceholderTexts(const wchar_t* noDevice, const wchar_t* textPlaceholder);
 MeasureModel& CameraView_Measure();

@@ -6,7 +6,7 @@
 //                  view-internal); 100 is also the view's full-screen button
 //   106 - 109      children of the main window
 //   107, 139, 150, 5116   icons and bitmaps (resource scripts)
-//   133 - 140      dialog templates
+//   131 - 140      dialog templates; their controls take the ids of their own group below
 //   1000 - 1099    notices between the main window, its dialogs and the panel
 //   3000 - 3099    toolbar buttons and panel buttons, routed through the main window
 //   5889           the prompt window inside its parent
@@ -17,6 +17,15 @@
 #pragma once
 
 #define IDI_TESSALOOM 107
+
+// Open-device dialog.
+#define IDD_OPEN_DEVICE 131
+#define IDC_OPEN_DEVICE_LABEL 100
+#define IDC_OPEN_FORMAT_LABEL 101
+#define IDC_OPEN_RESOLUTION_LABEL 102
+#define IDC_OPEN_DEVICE_LIST 3005
+#define IDC_OPEN_RESOLUTION_LIST 3014
+#define IDC_OPEN_FORMAT_LIST 1018
 
 #ifndef RC_INVOKED
 

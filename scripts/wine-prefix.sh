@@ -9,3 +9,14 @@ if [ ! -f "$WINEPREFIX/.tessaloom-ready" ]; then
   wineserver -w || true
   touch "$WINEPREFIX/.tessaloom-ready"
 fi
+# Chinese and Japanese texts: the faces the program asks for resolve to Latin-only fonts here,
+# and outside a CJK locale Wine falls back to another font only through these links.
+if [ ! -f "$WINEPREFIX/.tessaloom-cjk-links" ]; then
+  link='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
+  cjk='wqy-microhei.ttc,WenQuanYi Micro Hei\0NotoSansCJK-Regular.ttc,Noto Sans CJK SC'
+  for face in "DejaVu Sans" "Tahoma" "Segoe UI" "Segoe UI Light" "Microsoft Sans Serif"; do
+    timeout 120 "$WINE" reg add "$link" /v "$face" /t REG_MULTI_SZ /d "$cjk" /f >/dev/null 2>&1 || true
+  done
+  wineserver -w || true
+  touch "$WINEPREFIX/.tessaloom-cjk-links"
+fi

@@ -167,6 +167,37 @@ TEST(FormatMapTest, InterpolatedRequestStreamsAt640x480) {
     EXPECT_EQ(StreamRequest({kSubtypeMjpg, 1920, 1080, 0}).width, 1920);
 }
 
+// The open-device dialog: which map a format choice shows and which size it preselects.
+TEST(FormatMapTest, DialogChoicesFollowTheOfferedFormatsAndPreselectTheSize) {
+    FormatMap mjpg, yuy2, none;
+    for (auto e : {Mjpg(640, 480), Mjpg(1280, 720), Mjpg(1920, 1080)}) InsertFormat(mjpg, e);
+    for (auto e : {Yuy2(640, 480), Yuy2(800, 600)}) InsertFormat(yuy2, e);
+
+    EXPECT_EQ(&MapOfFormatChoice(mjpg, yuy2, 0), &mjpg);
+    EXPECT_EQ(&MapOfFormatChoice(mjpg, yuy2, 1), &yuy2);
+    EXPECT_EQ(&MapOfFormatChoice(none, yuy2, 0), &yuy2);  // the list holds "YUY2" alone
+    EXPECT_EQ(&MapOfFormatChoice(mjpg, none, 1), &none);
+
+    EXPECT_EQ(FormatChoiceOf(mjpg, yuy2, kSubtypeYuy2), 1);
+    EXPECT_EQ(FormatChoiceOf(mjpg, yuy2, kSubtypeMjpg), 0);
+    EXPECT_EQ(FormatChoiceOf(none, yuy2, kSubtypeYuy2), 0);
+    EXPECT_EQ(FormatChoiceOf(mjpg, none, kSubtypeYuy2), 0);  // not offered: the first entry
+    EXPECT_EQ(FormatChoiceOf(mjpg, yuy2, kSubtypeNone), 0);
+
+    EXPECT_EQ(PreselectedResolution(mjpg, 1280, 720), 1);
+    EXPECT_EQ(PreselectedResolution(yuy2, 1280, 720), 1);  // not there: the middle, 2 / 2
+    EXPECT_EQ(PreselectedResolution(mjpg, 0, 0), 1);
+    EXPECT_EQ(PreselectedResolution(yuy2, 800, 600), 1);
+    EXPECT_EQ(PreselectedResolution(yuy2, 640, 480), 0);
+    EXPECT_EQ(PreselectedResolution(none, 640, 480), -1);
+
+    ASSERT_NE(FormatAtPosition(mjpg, 2), nullptr);
+    EXPECT_EQ(FormatAtPosition(mjpg, 2)->width, 1920);
+    EXPECT_EQ(FormatAtPosition(mjpg, 3), nullptr);
+    EXPECT_EQ(FormatAtPosition(mjpg, -1), nullptr);
+    EXPECT_EQ(FormatAtPosition(none, 0), nullptr);
+}
+
 }  // namespace
 
 #include "capture/open_countdown.h"
