@@ -8,7 +8,7 @@ export TL_BUILD := $(BUILD)
 JOBS ?= $(shell nproc)
 CMAKE_GEN := -G Ninja
 
-.PHONY: setup native win bench-build run test test-native test-win test-e2e bench clean
+.PHONY: setup native win bench-build run test test-native test-win test-e2e fuzz bench clean
 
 setup:
 	@bash scripts/setup.sh
@@ -36,7 +36,11 @@ test-win: win
 test-e2e: win
 	@scripts/with-display.sh scripts/e2e.sh
 
-test: test-native test-win test-e2e
+# libFuzzer targets, FUZZ_SECONDS each (20 by default) on the committed seed corpus.
+fuzz: setup
+	@scripts/fuzz.sh
+
+test: test-native fuzz test-win test-e2e
 
 run: win
 	@scripts/run.sh
@@ -45,4 +49,4 @@ bench: bench-build
 	@$(BUILD)/bench/bench/tessaloom_bench $(BENCH_ARGS)
 
 clean:
-	rm -rf $(BUILD)/native $(BUILD)/win $(BUILD)/bench
+	rm -rf $(BUILD)/native $(BUILD)/win $(BUILD)/bench $(BUILD)/fuzz

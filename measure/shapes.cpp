@@ -449,7 +449,9 @@ void MeasureModel::SetPlacedText(std::u16string_view text) {
 }
 
 bool MeasureModel::OnTextOk() {
-    if (inProgress_.text.empty()) return false;
+    // Only a placement that "Init" started holds a text shape; anything else would commit a
+    // shape of no kind.
+    if (inProgress_.kind != kToolText || inProgress_.text.empty()) return false;
     RecomputeHitRects(inProgress_);
     CommitShapeInProgress();
     host_.Invalidate();

@@ -8,7 +8,7 @@ DEPS="$ROOT/build/deps"  # shared by every build tree
 mkdir -p "$DEPS"
 
 PACKAGES=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64-x86-64
   wine wine64 fonts-wine xvfb xdotool x11-utils imagemagick librsvg2-bin
   nasm dpkg-dev procps

@@ -387,6 +387,13 @@ TEST_F(ShapesTest, TextIsPlacedAndDraggedThroughTheShapeInProgress) {
     EXPECT_EQ(model.Shapes()[0].hitRects[0].left, 550);
     EXPECT_EQ(model.Shapes()[0].hitRects[0].top, 328);
     EXPECT_EQ(model.Shapes()[0].hitRects[0].right, 575);
+
+    // An "OK" that was not preceded by "Init" (another tool dropped the placement, or the
+    // events came out of order) has no text shape to commit, whatever text arrived.
+    model.SetTool(kToolNone);
+    model.SetPlacedText(u"stray");
+    EXPECT_FALSE(model.OnTextOk());
+    EXPECT_EQ(model.Shapes().size(), 1u);
 }
 
 TEST_F(ShapesTest, AnEmptyTextIsGrabbedByThePlaceholdersBox) {
