@@ -216,6 +216,9 @@ LRESULT OnCreate(HWND hwnd) {
         CameraView_SetPlaceholderTexts(GetWideText("no device"), GetWideText("input tip"));
         InvalidateRect(g_app.cameraView, nullptr, TRUE);
     }
+    // The buttons start as the view stands: its tool checked, the Crossline as its flag.
+    SetToolButton(CameraView_Measure().CurrentTool(), true);
+    ShowCrosslineButton(CameraView_Crossline());
 
     g_main.panelWidth = MulDiv(kPanelWidthDialogUnits, LOWORD(GetDialogBaseUnits()), 4);
     const auto panelParam = reinterpret_cast<LPVOID>(static_cast<INT_PTR>(g_main.panelWidth));

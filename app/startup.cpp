@@ -7,6 +7,8 @@
 #include "app/app_state.h"
 #include "app/main_window.h"
 #include "app/prompt_window.h"
+#include "app/tool_button_window.h"
+#include "app/toolbars.h"
 #include "app/window_classes.h"
 #include "measure/camera_view.h"
 #include "resources/resource_ids.h"
@@ -21,6 +23,7 @@ struct StartupState {
     HANDLE instanceMutex;  // held open until the process ends
     ULONG_PTR gdiplusToken;
     HBRUSH promptBrush;    // class brushes live as long as the process
+    HBRUSH toolbarBrush;   // one brush for both toolbars
 };
 
 StartupState g_startup;
@@ -92,6 +95,7 @@ void App_StopLibraries() {
 bool App_RegisterWindowClasses(HINSTANCE instance) {
     if (g_startup.promptBrush == nullptr) {
         g_startup.promptBrush = CreateSolidBrush(kPromptBackground);
+        g_startup.toolbarBrush = CreateSolidBrush(kToolbarBackground);
     }
     const WindowClassInfo mainWindow = {
         kMainWindowClass, 0, 0, MainWnd_Proc,
@@ -100,10 +104,21 @@ bool App_RegisterWindowClasses(HINSTANCE instance) {
     // The prompt keeps a record pointer in its extra bytes: room for a whole pointer.
     const WindowClassInfo prompt = {
         kPromptWindowClass, 0, sizeof(LONG_PTR), PromptWnd_Proc, nullptr, g_startup.promptBrush};
+    const WindowClassInfo measureToolbar = {
+        kMeasureToolbarClass, 0, 0, MeasureToolbar_Proc, nullptr, g_startup.toolbarBrush};
+    const WindowClassInfo cameraToolbar = {
+        kCameraToolbarClass, 0, 0, CameraToolbar_Proc, nullptr, g_startup.toolbarBrush};
+    const WindowClassInfo toolButton = {
+        kToolButtonClass, 0, sizeof(LONG_PTR), ToolButtonWnd_Proc, nullptr, nullptr};
     // In this order; the camera view describes its own class.
     bool all = RegisterWindowClass(instance, mainWindow);
     all = CameraView_RegisterClass(instance) && all;
     all = RegisterWindowClass(instance, prompt) && all;
+    all = RegisterWindowClass(instance, measureToolbar) && all;
+    all = RegisterWindowClass(instance, cameraToolbar) && all;
+    all = RegisterWindowClass(instance, toolButton) && all;
+    ToolButton_SetBackground(kToolbarBackground);
+    ToolButtonWnd_Init(instance);  // does nothing once the pictures are loaded
     return all;
 }
 

@@ -5,7 +5,7 @@
 //   1 - 100        commands a window sends to a child of its own (tool button, prompt,
 //                  view-internal); 100 is also the view's full-screen button
 //   106 - 109      children of the main window
-//   107, 139, 150, 5116   icons and bitmaps (resource scripts)
+//   107, 130, 139, 150, 5116, 5119, 5121   icons and bitmaps (resource scripts)
 //   131 - 140      dialog templates; their controls take the ids of their own group below
 //   1000 - 1099    notices between the main window, its dialogs and the panel
 //   3000 - 3099    toolbar buttons and panel buttons, routed through the main window
@@ -17,6 +17,12 @@
 #pragma once
 
 #define IDI_TESSALOOM 107
+
+// Artwork drawn as SVG and converted when the program is built.
+#define IDB_TOOLBAR_STRIP 150       // 27 pictures of 40 x 40 for the tool buttons
+#define IDB_CALIBRATION_HOWTO 130   // calibrating with a ruler, shown by the calibration help
+#define IDI_FOLDER 5119             // the panel's image-folder button
+#define IDI_SETTINGS 5121           // the panel's settings button
 
 // Open-device dialog.
 #define IDD_OPEN_DEVICE 131
@@ -65,6 +71,7 @@ constexpr int kCmdQuickSaturation = 3095;
 constexpr int kCmdQuickSharpness = 3096;
 constexpr int kCmdQuickRatio = 3097;
 constexpr int kCmdQuickGain = 3099;
+constexpr int kCmdCameraToolbarTop = 3036;  // the camera toolbar's top picture; not handled
 
 // Commands to the control panel and both toolbars.
 constexpr int kCmdReloadTexts = 1039;

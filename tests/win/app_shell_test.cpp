@@ -20,6 +20,8 @@
 #include "app/main_window.h"
 #include "app/prompt_window.h"
 #include "app/startup.h"
+#include "app/tool_button_window.h"
+#include "app/tool_buttons.h"
 #include "app/window_classes.h"
 #include "capture/capture_graph.h"
 #include "capture/device_lifecycle.h"
@@ -185,8 +187,7 @@ std::wstring WindowText(HWND hwnd) {
 // The children that have not been built yet are stood in for by plain windows, so the
 // layout and the routing can be watched; a real child class, once registered, is used as is.
 void RegisterStandInChildren() {
-    for (const wchar_t* name :
-         {kMeasureToolbarClass, kCameraToolbarClass, kCameraWindowClass, kControlPanelClass}) {
+    for (const wchar_t* name : {kCameraWindowClass, kControlPanelClass}) {
         WNDCLASSEXW existing = {};
         existing.cbSize = sizeof existing;
         if (GetClassInfoExW(Instance(), name, &existing)) continue;
@@ -478,19 +479,13 @@ TEST_F(AppShellTest, ClosingTheDeviceDropsToolTextDialogCalibrationDialogAndRule
     EXPECT_EQ(g_app.mainWindow, nullptr);
 }
 
-// The measurement toolbar's buttons, stood in for by plain children until the toolbar
-// has its own.
+// Listens to the measurement toolbar's buttons.
 class ToolbarButtons {
 public:
     ToolbarButtons(std::initializer_list<int> ids) {
         for (int id : ids) {
             HWND button = GetDlgItem(g_app.measureToolbar, id);
-            if (button == nullptr) {
-                button = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 1, 1,
-                                         g_app.measureToolbar,
-                                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                         Instance(), nullptr);
-            }
+            EXPECT_NE(button, nullptr) << id;
             taps_[id] = std::make_unique<MessageTap>(button);
         }
     }
@@ -573,6 +568,39 @@ TEST_F(AppShellTest, ChoosingAToolChecksOnlyItsButtonAndTellsTheView) {
     EXPECT_EQ(buttons.Checks(kCmdToolNone).back(), 1);
 }
 
+// A face shows a highlight while the mouse is elsewhere only when it is checked.
+bool LooksChecked(int id) {
+    HWND button = GetDlgItem(g_app.measureToolbar, id);
+    return button != nullptr && WindowPicture(button).At(1, 1) != kToolButtonBackground;
+}
+
+std::vector<int> CheckedToolButtons() {
+    std::vector<int> checked;
+    for (int id : {kCmdToolLine, kCmdToolParallel, kCmdToolRectangle, kCmdToolCircle,
+                   kCmdToolConcentric, kCmdToolAngle, kCmdToolPencil, kCmdToolText, kCmdToolNone,
+                   kCmdCalibration, kCmdCrossline, kCmdDeleteLastShape, kCmdDeleteAllShapes}) {
+        if (LooksChecked(id)) checked.push_back(id);
+    }
+    return checked;
+}
+
+TEST_F(AppShellTest, ExactlyTheCurrentToolsButtonIsCheckedFromTheStart) {
+    main_ = MainWindow_Create(Instance());
+    ASSERT_NE(main_, nullptr);
+    EXPECT_EQ(CheckedToolButtons(), std::vector<int>{ToolButtonId(CurrentTool())});
+    SendMessageW(main_, WM_COMMAND, kCmdToolAngle, 0);
+    EXPECT_EQ(CheckedToolButtons(), std::vector<int>{kCmdToolAngle});
+    SendMessageW(main_, WM_COMMAND, kCmdToolText, 0);  // no device: no tool
+    EXPECT_EQ(CheckedToolButtons(), std::vector<int>{kCmdToolNone});
+
+    // The camera toolbar's top picture stands for nothing.
+    SendMessageW(main_, WM_COMMAND, kCmdToolPencil, 0);
+    SendMessageW(main_, WM_COMMAND, kCmdCameraToolbarTop, 0);
+    EXPECT_EQ(CurrentTool(), kToolPencil);
+    EXPECT_EQ(CheckedToolButtons(), std::vector<int>{kCmdToolPencil});
+    EXPECT_EQ(App_ModelessDialog(kQuickAdjustDialog), nullptr);
+}
+
 TEST_F(AppShellTest, ColourBarsStepTheDigitalZoomOfAnInterpolatedStreamOnly) {
     main_ = MainWindow_Create(Instance());
     ASSERT_NE(main_, nullptr);
@@ -597,11 +625,14 @@ TEST_F(AppShellTest, CrosslineButtonTogglesAndACalibrationSwitchesItOn) {
     ASSERT_NE(main_, nullptr);
     HWND view = GetDlgItem(main_, kIdCameraView);
     ASSERT_NE(view, nullptr);
-    CameraView_SetCrossline(false);
+    EXPECT_FALSE(CameraView_Crossline());  // off in a new view, and so is its button
+    EXPECT_FALSE(LooksChecked(kCmdCrossline));
     SendMessageW(main_, WM_COMMAND, kCmdCrossline, 0);
     EXPECT_TRUE(CameraView_Crossline());
+    EXPECT_TRUE(LooksChecked(kCmdCrossline));
     SendMessageW(main_, WM_COMMAND, kCmdCrossline, 0);
     EXPECT_FALSE(CameraView_Crossline());
+    EXPECT_FALSE(LooksChecked(kCmdCrossline));
 
     // Without a calibration the automatic crossline stays off; with one it comes on once.
     SendMessageW(main_, WM_COMMAND, kCmdAutoCrossline, 0);
@@ -610,8 +641,10 @@ TEST_F(AppShellTest, CrosslineButtonTogglesAndACalibrationSwitchesItOn) {
     SendMessageW(view, WM_COMMAND, kViewCmdApplyCalibration, reinterpret_cast<LPARAM>(&calibration));
     SendMessageW(main_, WM_COMMAND, kCmdAutoCrossline, 0);
     EXPECT_TRUE(CameraView_Crossline());
+    EXPECT_TRUE(LooksChecked(kCmdCrossline));
     SendMessageW(main_, WM_COMMAND, kCmdAutoCrossline, 0);
     EXPECT_TRUE(CameraView_Crossline());
+    EXPECT_TRUE(LooksChecked(kCmdCrossline));
     CameraView_SetCrossline(false);
 }
 

@@ -100,3 +100,44 @@ inline int ThreadsOfThisProcess() {
     CloseHandle(snap);
     return n;
 }
+
+// What a window's client area shows, as it paints itself into a memory picture
+// (WM_PRINTCLIENT); hidden windows can be looked at too.
+class WindowPicture {
+public:
+    explicit WindowPicture(HWND hwnd) {
+        RECT client = {};
+        GetClientRect(hwnd, &client);
+        width_ = client.right;
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = client.right;
+        info.bmiHeader.biHeight = -client.bottom;  // top-down
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        dc_ = CreateCompatibleDC(nullptr);
+        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_),
+                                   nullptr, 0);
+        old_ = SelectObject(dc_, bitmap_);
+        SendMessageW(hwnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc_), PRF_CLIENT);
+        GdiFlush();
+    }
+    ~WindowPicture() {
+        SelectObject(dc_, old_);
+        DeleteObject(bitmap_);
+        DeleteDC(dc_);
+    }
+    WindowPicture(const WindowPicture&) = delete;
+    WindowPicture& operator=(const WindowPicture&) = delete;
+    COLORREF At(int x, int y) const {
+        const DWORD v = bits_[y * width_ + x];
+        return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
+    }
+
+private:
+    int width_ = 0;
+    HDC dc_ = nullptr;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ old_ = nullptr;
+    DWORD* bits_ = nullptr;
+};
