@@ -6,6 +6,7 @@
 #include "app/app_state.h"
 #include "app/format_settings.h"
 #include "app/main_layout.h"
+#include "app/settings_dialog.h"
 #include "app/tool_buttons.h"
 #include "app/window_classes.h"
 #include "capture/capture_graph.h"
@@ -301,6 +302,9 @@ bool OnCommand(int id) {
             return true;
         case kCmdOpenDevice:
             OnOpenDevice();
+            return true;
+        case kCmdSettings:
+            RunSettingsDialog(g_app.mainWindow);
             return true;
         case kCmdDeleteLastShape:
             OnDeleteShapes(false);
