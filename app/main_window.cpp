@@ -14,6 +14,7 @@
 #include "capture/open_device_dialog.h"
 #include "measure/calibration_types.h"
 #include "measure/camera_view.h"
+#include "panel/quick_adjust_dialog.h"
 #include "pipeline/video_format.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_store.h"
@@ -305,6 +306,14 @@ bool OnCommand(int id) {
             return true;
         case kCmdSettings:
             RunSettingsDialog(g_app.mainWindow);
+            return true;
+        case kCmdQuickBrightness:
+        case kCmdQuickContrast:
+        case kCmdQuickSaturation:
+        case kCmdQuickSharpness:
+        case kCmdQuickRatio:
+        case kCmdQuickGain:
+            ShowQuickAdjust(g_app.mainWindow, id);
             return true;
         case kCmdDeleteLastShape:
             OnDeleteShapes(false);
