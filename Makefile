@@ -8,7 +8,7 @@ export TL_BUILD := $(BUILD)
 JOBS ?= $(shell nproc)
 CMAKE_GEN := -G Ninja
 
-.PHONY: setup native win bench-build run test test-native test-win test-e2e fuzz bench clean
+.PHONY: setup native win bench-build run test test-native test-win test-e2e fuzz package test-package bench clean
 
 setup:
 	@bash scripts/setup.sh
@@ -40,7 +40,15 @@ test-e2e: win
 fuzz: setup
 	@scripts/fuzz.sh
 
-test: test-native fuzz test-win test-e2e
+# The Windows package (portable zip and installer) in build/package/.
+package: win
+	@scripts/package.sh
+
+# Installs, runs and uninstalls the package in a Wine prefix of its own.
+test-package: package
+	@WINEPREFIX=$(BUILD)/wineprefix-package scripts/with-display.sh scripts/package-test.sh
+
+test: test-native fuzz test-win test-e2e test-package
 
 run: win
 	@scripts/run.sh
@@ -49,4 +57,4 @@ bench: bench-build
 	@$(BUILD)/bench/bench/tessaloom_bench $(BENCH_ARGS)
 
 clean:
-	rm -rf $(BUILD)/native $(BUILD)/win $(BUILD)/bench $(BUILD)/fuzz
+	rm -rf $(BUILD)/native $(BUILD)/win $(BUILD)/bench $(BUILD)/fuzz $(BUILD)/package

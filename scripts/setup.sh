@@ -11,7 +11,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64-x86-64
   wine wine64 fonts-wine xvfb xdotool x11-utils imagemagick librsvg2-bin
-  nasm dpkg-dev procps
+  nasm dpkg-dev procps nsis
   googletest libgtest-dev libgmock-dev libbenchmark-dev libturbojpeg0-dev libjpeg62-turbo-dev libyuv-dev
   fonts-wqy-microhei fonts-noto-cjk
 )
