@@ -6,6 +6,7 @@
 #include "app/app_state.h"
 #include "app/format_settings.h"
 #include "app/main_layout.h"
+#include "app/photo_capture.h"
 #include "app/settings_dialog.h"
 #include "app/tool_buttons.h"
 #include "app/window_classes.h"
@@ -327,6 +328,13 @@ bool OnCommand(int id) {
         case kCmdAutoCrossline:
             AutoCrossline();
             return true;
+        case kCmdPhotoFromKey:
+        case kCmdPhoto:
+            TakePhoto();
+            return true;
+        case kCmdOpenImageFolder:
+            OpenImageFolder();
+            return true;
     }
     return false;
 }
@@ -370,6 +378,12 @@ LRESULT CALLBACK MainWnd_Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
             return 0;
         case WM_APP_TEST_PATTERN:
             OnTestPattern();
+            return 0;
+        case WM_APP_STILL_READY:
+            SaveStillPhoto();
+            return 0;
+        case WM_APP_VIDEO_STARTED:
+            SaveVideoCover();
             return 0;
         case WM_APP_FULL_SCREEN:
             ToggleFullScreen(hwnd);

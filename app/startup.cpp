@@ -6,6 +6,7 @@
 
 #include "app/app_state.h"
 #include "app/main_window.h"
+#include "app/photo_capture.h"
 #include "app/prompt_window.h"
 #include "app/tool_button_window.h"
 #include "app/toolbars.h"
@@ -84,6 +85,7 @@ void App_StartLibraries(HINSTANCE instance) {
     INITCOMMONCONTROLSEX controls = {sizeof controls, kCommonControlClasses};
     InitCommonControlsEx(&controls);
     LoadLibraryW(L"Msftedit.dll");  // never freed: dialogs create rich-edit controls
+    FindImageEncoders();
 }
 
 void App_StopLibraries() {

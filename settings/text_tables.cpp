@@ -31,7 +31,7 @@ struct TextEntry {
     const char16_t* text;
 };
 
-constexpr size_t kTextKeyCount = 116;
+constexpr size_t kTextKeyCount = 120;
 using LanguageTexts = TextEntry[kTextKeyCount];
 
 const TextEntry kEnglishTexts[] = {
@@ -105,6 +105,11 @@ const TextEntry kEnglishTexts[] = {
     {"split 5m", u"5 minutes"},
     {"split 10m", u"10 minutes"},
     {"split 30m", u"30 minutes"},
+    // Saved files and what went wrong with them
+    {"file saved", u"File saved: %s"},
+    {"save failed", u"Could not save: %s"},
+    {"frames dropped", u"%d frames dropped"},
+    {"rec stopped", u"recording stopped, the disk is full or cannot be written"},
     // Calibration dialogs, help, input text and camera view placeholders
     {"calib title", u"Calibration"},
     {"calib tip1", u"Please adjust the microscope to image clearer."},
@@ -226,6 +231,11 @@ const TextEntry kChineseTexts[] = {
     {"split 5m", u"5分钟"},
     {"split 10m", u"10分钟"},
     {"split 30m", u"30分钟"},
+    // Saved files and what went wrong with them
+    {"file saved", u"文件已保存：%s"},
+    {"save failed", u"无法保存：%s"},
+    {"frames dropped", u"丢失 %d 帧"},
+    {"rec stopped", u"录制已停止，磁盘已满或无法写入"},
     {"calib title", u"校准"},
     {"calib tip1", u"请调节显微镜，使图像清晰。"},
     {"calib tip2", u"然后用标尺测量这条线的长度（线可调节）。"},
@@ -345,6 +355,11 @@ const TextEntry kJapaneseTexts[] = {
     {"split 5m", u"5分"},
     {"split 10m", u"10分"},
     {"split 30m", u"30分"},
+    // Saved files and what went wrong with them
+    {"file saved", u"ファイルを保存しました：%s"},
+    {"save failed", u"保存できませんでした：%s"},
+    {"frames dropped", u"%d フレーム欠落"},
+    {"rec stopped", u"ディスクが満杯か書き込めないため、録画を停止しました"},
     {"calib title", u"校正"},
     {"calib tip1", u"画像がはっきり見えるように顕微鏡を調整してください。"},
     {"calib tip2", u"次に、定規で線の長さを測ってください（線は調整できます）。"},

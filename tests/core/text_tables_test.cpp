@@ -20,7 +20,7 @@ bool IsKeyCharacter(char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <=
 TEST(TextTables, EveryLanguageAssignsTheSameKeysInTheSameOrder) {
     const TextTable english = Filled(FillEnglishTexts);
     // A key assigned twice would leave fewer entries than assignments.
-    ASSERT_EQ(english.Size(), 116u);
+    ASSERT_EQ(english.Size(), 120u);
     EXPECT_EQ(english.Keys().front(), "device");
     EXPECT_EQ(english.Keys().back(), "tip fullscreen");
     const TextTable chinese = Filled(FillChineseTexts);
@@ -81,22 +81,43 @@ TEST(TextTables, WordingThatCallersAndUsersSeeIsExact) {
     }
 }
 
+// The file notices are patterns the program fills in: each needs its placeholder exactly once.
+TEST(TextTables, FileNoticesKeepTheirPlaceholderInEveryLanguage) {
+    const FillFunction fills[] = {FillEnglishTexts, FillChineseTexts, FillJapaneseTexts};
+    const struct {
+        const char* key;
+        const char16_t* placeholder;
+    } patterns[] = {{"file saved", u"%s"}, {"save failed", u"%s"}, {"frames dropped", u"%d"}};
+    for (FillFunction fill : fills) {
+        TextTable table = Filled(fill);
+        for (const auto& p : patterns) {
+            const std::u16string& text = table.Lookup(p.key);
+            SCOPED_TRACE(p.key);
+            const size_t at = text.find(p.placeholder);
+            ASSERT_NE(at, std::u16string::npos);
+            EXPECT_EQ(text.find(u'%', at + 1), std::u16string::npos);
+            EXPECT_EQ(text.find(u'%'), at);
+        }
+    }
+    EXPECT_EQ(Filled(FillEnglishTexts).Lookup("file saved"), u"File saved: %s");
+}
+
 TEST(TextTables, MissingKeyIsAddedEmptyAndSurvivesFills) {
     TextTable table;
     FillEnglishTexts(table);
     const std::u16string& device = table.Lookup("device");
 
     EXPECT_TRUE(table.Lookup("no such key").empty());
-    EXPECT_EQ(table.Size(), 117u);
+    EXPECT_EQ(table.Size(), 121u);
     EXPECT_TRUE(table.Lookup("no such key").empty());
-    EXPECT_EQ(table.Size(), 117u);
+    EXPECT_EQ(table.Size(), 121u);
     EXPECT_EQ(table.Keys().back(), "no such key");
 
     for (int i = 0; i < 200; ++i) table.Lookup("extra " + std::to_string(i));
     EXPECT_EQ(device, u"Device");
 
     FillJapaneseTexts(table);
-    EXPECT_EQ(table.Size(), 317u);
+    EXPECT_EQ(table.Size(), 321u);
     EXPECT_TRUE(table.Lookup("no such key").empty());
     EXPECT_EQ(device, u"デバイス");
 }

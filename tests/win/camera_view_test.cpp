@@ -64,17 +64,7 @@ protected:
     bool Opened(int count, DWORD timeoutMs) {
         return PumpUntil([&] { return parent_.CountOf(WM_APP_DEVICE_OPENED) >= count; }, timeoutMs);
     }
-    bool FramesFlow() {
-        LONG last = g_pipeline.ring.publishedIndex;
-        int changes = 0;
-        return PumpUntil([&] {
-            if (g_pipeline.ring.publishedIndex != last) {
-                last = g_pipeline.ring.publishedIndex;
-                ++changes;
-            }
-            return changes >= 3;
-        }, 5000);
-    }
+    bool FramesFlow() { return NewFramesArrive(3, 5000); }
 
     RecorderWindow parent_;
     HWND view_ = nullptr;
