@@ -7,21 +7,14 @@
 // WM_APP_DEVICE_OPENED (+2), WM_APP_DEVICE_CLOSED (+3) in capture/capture_graph.h;
 // WM_APP_STILL_READY (+4), WM_APP_TEST_PATTERN (+7) in pipeline/video_format.h, which the
 // camera view forwards to the main window unchanged; the view's own WM_APP_FIT_ZOOM_CHANGED
-// (+6, ignored by the main window) and WM_APP_FULL_SCREEN (+8) in measure/camera_view.h.
+// (+6) and WM_APP_FULL_SCREEN (+8) in measure/camera_view.h. Defined with their receivers:
+// the control panel's WM_APP_PANEL_REFRESH (+6), WM_APP_SECTION_TOGGLE (+8) and
+// WM_APP_FILE_ADDED (+9) in panel/control_panel.h, included here for their senders; the
+// image viewer's WM_APP_IMAGE_CLICK (+10) to its parent in panel/image_viewer.h.
 #pragma once
 #include <windows.h>
 
+#include "panel/control_panel.h"
+
 // To the main window.
 constexpr UINT WM_APP_VIDEO_STARTED = WM_APP + 5;  // writer thread, once per file
-
-// To the control panel.
-constexpr UINT WM_APP_PANEL_REFRESH = WM_APP + 6;  // wParam: PanelRefreshReason
-constexpr UINT WM_APP_FILE_ADDED = WM_APP + 9;     // wParam: index in the latest-files list
-
-// To the parent of an image viewer.
-constexpr UINT WM_APP_IMAGE_CLICK = WM_APP + 10;
-
-enum PanelRefreshReason : WPARAM {
-    kRefreshDeviceState = 1,  // a device opened or closed, or the panel was just created
-    kRefreshDeviceList = 11,  // cameras came or went
-};

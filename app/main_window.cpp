@@ -74,13 +74,15 @@ void LayoutChildren(HWND hwnd) {
     if (batch != nullptr) EndDeferWindowPos(batch);
 }
 
-void SendViewCommand(int command, LPARAM lParam) {
-    if (g_app.cameraView != nullptr) SendMessageW(g_app.cameraView, WM_COMMAND, command, lParam);
-}
-
 void PostToPanel(UINT msg, WPARAM wParam) {
     // A null window would post to this thread's queue instead.
     if (g_app.controlPanel != nullptr) PostMessageW(g_app.controlPanel, msg, wParam, 0);
+}
+
+void SendViewCommand(int command, LPARAM lParam) {
+    if (g_app.cameraView != nullptr) SendMessageW(g_app.cameraView, WM_COMMAND, command, lParam);
+    // The Preview section shows the ratio.
+    if (command == kViewCmdSetZoom) PostToPanel(WM_APP_PANEL_REFRESH, kRefreshZoom);
 }
 
 void SendOverlayStyle() {
@@ -365,7 +367,9 @@ LRESULT CALLBACK MainWnd_Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
             if (OnCommand(LOWORD(wParam))) return 0;
             break;
         case WM_TIMER:
-        case WM_APP_FIT_ZOOM_CHANGED:  // the panel learns of zoom changes by its own refresh
+            return 0;
+        case WM_APP_FIT_ZOOM_CHANGED:
+            PostToPanel(WM_APP_PANEL_REFRESH, kRefreshZoom);
             return 0;
         case WM_APP_DEVICE_LIST_CHANGED:
             PostToPanel(WM_APP_PANEL_REFRESH, kRefreshDeviceList);

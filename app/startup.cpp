@@ -12,6 +12,7 @@
 #include "app/toolbars.h"
 #include "app/window_classes.h"
 #include "measure/camera_view.h"
+#include "panel/control_panel.h"
 #include "resources/resource_ids.h"
 
 namespace {
@@ -121,6 +122,7 @@ bool App_RegisterWindowClasses(HINSTANCE instance) {
     all = RegisterWindowClass(instance, toolButton) && all;
     ToolButton_SetBackground(kToolbarBackground);
     ToolButtonWnd_Init(instance);  // does nothing once the pictures are loaded
+    all = Panel_RegisterClasses(instance) && all;
     return all;
 }
 

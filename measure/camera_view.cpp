@@ -621,7 +621,10 @@ int CameraView_DisplayWidth() { return g_view.displayWidth; }
 int CameraView_DisplayHeight() { return g_view.displayHeight; }
 int CameraView_PictureWidth() { return g_view.pictureWidth; }
 int CameraView_PictureHeight() { return g_view.pictureHeight; }
-BITMAPINFOHEADER* CameraView_FrameInfo() { return &g_view.frameInfo; }
+void CameraView_FlipVertically() {
+    g_view.frameInfo.biHeight = -g_view.frameInfo.biHeight;
+    InvalidateRect(g_view.window, nullptr, FALSE);
+}
 MeasureModel& CameraView_Measure() { return g_measure; }
 const ActiveCalibration& CameraView_Calibration() { return g_view.calibration; }
 bool CameraView_Crossline() { return g_view.crosslineOn; }

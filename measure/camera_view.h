@@ -66,7 +66,8 @@ int CameraView_DisplayHeight();
 // The size the user chose for the picture (an interpolated one included); 0 without a device.
 int CameraView_PictureWidth();
 int CameraView_PictureHeight();
-BITMAPINFOHEADER* CameraView_FrameInfo();
+// Turns the shown picture upside down, or back; the frames themselves stay as they are.
+void CameraView_FlipVertically();
 void CameraView_SetPlaceholderTexts(const wchar_t* noDevice, const wchar_t* textPlaceholder);
 MeasureModel& CameraView_Measure();
 const ActiveCalibration& CameraView_Calibration();

@@ -3,7 +3,9 @@
 //
 // Number ranges:
 //   1 - 100        commands a window sends to a child of its own (tool button, prompt,
-//                  view-internal); 100 is also the view's full-screen button
+//                  view-internal, image viewer, the panel to itself); 100 is also the
+//                  view's full-screen button
+//   100 - 123      children of the control panel and of its sections
 //   106 - 109      children of the main window
 //   107, 130, 139, 150, 5116, 5119, 5121   icons and bitmaps (resource scripts)
 //   131 - 140      dialog templates; their controls take the ids of their own group below
@@ -111,6 +113,46 @@ constexpr int kCmdCameraToolbarTop = 3036;  // the camera toolbar's top picture;
 constexpr int kCmdReloadTexts = 1039;
 
 // Commands to the camera view (8001 - 8005) are defined with the view, measure/camera_view.h.
+
+// Children of the control panel: its sections, in their order from the top.
+constexpr int kIdDeviceSection = 100;
+constexpr int kIdPreviewSection = 101;
+constexpr int kIdColorSection = 102;
+constexpr int kIdFilesSection = 103;
+constexpr int kPanelCmdLayout = 6;  // the panel to itself: place the sections
+
+// Children of every section: its header, then its controls from 101 up.
+constexpr int kIdSectionHeader = 100;
+// Device section.
+constexpr int kIdDeviceNameCaption = 101;
+constexpr int kIdDeviceList = 102;
+constexpr int kIdResolutionCaption = 103;
+constexpr int kIdResolutionList = 104;
+constexpr int kIdFormatCaption = 105;
+constexpr int kIdFormatList = 106;
+constexpr int kIdImageFolderButton = 107;
+constexpr int kIdSettingsButton = 108;
+// Preview section.
+constexpr int kIdRatioLabel = 101;
+constexpr int kIdRatioSlider = 102;
+constexpr int kIdRatioActualSize = 103;
+constexpr int kIdFirstPreviewSwitch = 104;  // flip horizontal, flip vertical, gray, binary,
+                                            // invert, emboss: 104 - 109
+// Color section.
+constexpr int kIdFirstPropertyLabel = 101;   // nine rows: labels 101 - 109
+constexpr int kIdFirstPropertySlider = 110;  // sliders 110 - 118
+constexpr int kIdAutoExposure = 119;
+constexpr int kIdAutoWhiteBalance = 120;
+constexpr int kIdFrequencyCaption = 121;
+constexpr int kIdFrequencyList = 122;
+constexpr int kIdPropertyDefaults = 123;
+// Files section.
+constexpr int kIdFileList = 101;
+constexpr int kIdFilePreview = 102;
+
+// Commands to an image viewer.
+constexpr int kViewerCmdLoad = 1;  // lParam: wide path; the result is 1 when it loaded
+constexpr int kViewerCmdZoom = 6;  // lParam: percent
 
 // Commands to a tool button.
 constexpr int kButtonCmdSetChecked = 1;  // lParam 0 or 1

@@ -1,0 +1,88 @@
+// What the control panel and its four sections share: the metrics and fonts computed once,
+// the section header control, and the protocol every section follows towards the panel
+// (heights, the toggle chain, control colours).
+#pragma once
+#include <windows.h>
+
+#include <new>
+
+#include "panel/panel_geometry.h"
+
+// To a section: the reply holds the expanded height in the high word and the collapsed
+// height in the low word.
+constexpr UINT WM_APP_SECTION_HEIGHTS = WM_APP + 7;
+
+constexpr COLORREF kPanelBackground = 0x191515;
+constexpr COLORREF kPanelControlBackground = 0x2D1515;
+constexpr COLORREF kPanelText = 0xFFFFFF;
+
+// Computed by the first panel and kept for the life of the process.
+struct PanelMetrics {
+    DialogUnits units;
+    HFONT headerFont;  // "Segoe UI", 12 points, weight 300
+    HFONT bodyFont;    // the same at 10 points
+    int lineStep;      // height of "ZH" in the body font: one scroll line
+    HBRUSH background;
+};
+const PanelMetrics& Panel_Metrics();
+// "Segoe UI" of the given size and weight 300 for the screen's vertical resolution.
+HFONT Panel_CreateFont(int points);
+// Height of "ZH" in a font.
+int Panel_TextHeight(HWND hwnd, HFONT font);
+
+// The first member of every section's record.
+struct SectionBase {
+    HWND window;
+    int order;  // SectionOrder
+    int collapsedHeight;
+    int expandedHeight;
+    bool expanded;
+};
+
+// Allocates a section's record (zeroed), keeps it in the window's extra bytes and fills the
+// base: heights from the metrics and the body units. Null when out of memory.
+template <typename Record>
+Record* Section_Attach(HWND section, int order, int bodyUnits) {
+    auto* record = new (std::nothrow) Record();
+    if (record == nullptr) return nullptr;
+    SectionBase& base = record->base;
+    base.window = section;
+    base.order = order;
+    base.collapsedHeight = SectionCollapsedHeight(Panel_Metrics().units);
+    base.expandedHeight = SectionExpandedHeight(Panel_Metrics().units, bodyUnits);
+    SetWindowLongPtrW(section, 0, reinterpret_cast<LONG_PTR>(record));
+    return record;
+}
+template <typename Record>
+Record* Section_RecordOf(HWND section) {
+    return reinterpret_cast<Record*>(GetWindowLongPtrW(section, 0));
+}
+template <typename Record>
+void Section_Detach(HWND section) {
+    delete Section_RecordOf<Record>(section);
+    SetWindowLongPtrW(section, 0, 0);
+}
+
+// The header, child 100, visible; and the section's other controls, created hidden with
+// the body font.
+HWND Section_CreateHeader(HWND section);
+HWND Section_CreateControl(HWND section, const wchar_t* className, const wchar_t* text,
+                           DWORD style, int id);
+// Places the children with ids from 100 upward in one deferred batch.
+void Section_ApplyLayout(HWND section, const ControlRect* rects, int count);
+void Section_SetText(HWND section, int id, const char* key);
+// The header's text; the header is redrawn.
+void Section_SetHeaderText(HWND section, const char* key);
+void Section_EnableControls(HWND section, int firstId, int lastId, bool enable);
+// The main window: the parent of the panel that holds the section.
+HWND Section_MainWindow(HWND section);
+
+// Answers the messages every section handles alike: its heights, the toggle from its header
+// and the colours of its controls. False for any other message.
+bool Section_HandleCommon(SectionBase& base, UINT msg, WPARAM wParam, LRESULT* result);
+
+LRESULT CALLBACK SectionHeader_Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK DeviceSection_Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK PreviewSection_Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK ColorSection_Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK FilesSection_Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
