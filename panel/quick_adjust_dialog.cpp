@@ -7,6 +7,7 @@
 #include "app/app_state.h"
 #include "capture/capture_graph.h"
 #include "measure/camera_view.h"
+#include "panel/control_panel.h"
 #include "panel/quick_adjust.h"
 #include "resources/resource_ids.h"
 #include "settings/text_tables.h"
@@ -54,6 +55,9 @@ void OnSliderMoved(HWND dialog) {
     if (target.ratio) {
         if (g_app.cameraView != nullptr && value >= 0 && value < kRatioStepCount) {
             SendMessageW(g_app.cameraView, WM_COMMAND, kViewCmdSetZoom, kRatioSteps[value]);
+            // The Preview section shows the ratio.
+            if (g_app.controlPanel != nullptr)
+                PostMessageW(g_app.controlPanel, WM_APP_PANEL_REFRESH, kRefreshZoom, 0);
         }
     } else {
         Capture_SetProperty(target.property, value);
