@@ -11,6 +11,7 @@
 #include "capture/open_countdown.h"
 #include "measure/overlay.h"
 #include "measure/view_geometry.h"
+#include "pipeline/perf_log.h"
 #include "pipeline/video_format.h"
 #include "resources/resource_ids.h"
 
@@ -419,12 +420,14 @@ void OnDestroy(HWND hwnd) {
 }
 
 void OnPaint(HWND hwnd) {
+    PaintTimer timer;
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd, &ps);
     PaintBackground(dc);
     if (Capture_FramesFlowing()) {
         g_view.frameBits = Pipeline_CurrentFrame();
         Compose(dc);
+        timer.Drew(g_view.frameBits);
     }
     EndPaint(hwnd, &ps);
 }

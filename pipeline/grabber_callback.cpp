@@ -4,6 +4,7 @@
 
 #include "pipeline/color_bar.h"
 #include "pipeline/frame_rate.h"
+#include "pipeline/perf_log.h"
 #include "pipeline/sample_processing.h"
 #include "pipeline/video_format.h"
 
@@ -29,6 +30,7 @@ STDMETHODIMP GrabberCallback::BufferCB(double, BYTE* buffer, LONG length) {
     if (static_cast<size_t>(length) == kColorBarSampleLength && ReportColorBar(buffer, length)) {
         return 0;
     }
+    CallbackTimer timer;
     VideoFormat& format = g_pipeline.format;
     format.frameRate = g_frameRate.Tick(timeGetTime(), format.frameRate);
 
@@ -42,15 +44,23 @@ STDMETHODIMP GrabberCallback::BufferCB(double, BYTE* buffer, LONG length) {
                             static_cast<size_t>(length), slot) != FillResult::Filled) {
         return 0;
     }
-    ApplyPreviewFlags(g_pipeline.preview, slot, format.width, format.height);
+    timer.Mark(kStageFill);
+    if (g_pipeline.preview.flipHorizontal) MirrorHorizontal(slot, format.width, format.height);
+    timer.Mark(kStageFlip);
+    ApplyPreviewFilter(g_pipeline.preview, slot, format.width, format.height);
+    timer.Mark(kStageFilter);
 
     EnterCriticalSection(&ring.frameLock);
     ring.publishedIndex = next;
     LeaveCriticalSection(&ring.frameLock);
+    timer.Published(next);
+    timer.Mark(kStagePublish);
 
     if (format.recording && !format.paused) {
         Pipeline_QueueRecordFrame(slot, static_cast<size_t>(format.width) * format.height * 3);
     }
+    timer.Mark(kStageQueueCopy);
     InvalidateRect(format.viewWindow, nullptr, FALSE);
+    timer.Mark(kStagePublish);
     return 0;
 }

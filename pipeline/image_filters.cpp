@@ -162,6 +162,10 @@ void Emboss(uint8_t* frame, int width, int height) {
 
 void ApplyPreviewFlags(const PreviewFlags& flags, uint8_t* frame, int width, int height) {
     if (flags.flipHorizontal) MirrorHorizontal(frame, width, height);
+    ApplyPreviewFilter(flags, frame, width, height);
+}
+
+void ApplyPreviewFilter(const PreviewFlags& flags, uint8_t* frame, int width, int height) {
     if (flags.gray)
         Gray(frame, width, height);
     else if (flags.binary)

@@ -34,3 +34,5 @@ struct PreviewFlags {
 
 // Mirror first when asked, then only the first set filter of gray, binary, invert, emboss.
 void ApplyPreviewFlags(const PreviewFlags& flags, uint8_t* frame, int width, int height);
+// The filter part alone: the first set filter of gray, binary, invert, emboss.
+void ApplyPreviewFilter(const PreviewFlags& flags, uint8_t* frame, int width, int height);
