@@ -38,20 +38,8 @@ struct LifecycleState {
 };
 LifecycleState g_lifecycle;
 
-// Marks an open or close as running for as long as it lives; the outermost one carries out
-// what arrived meanwhile when it ends.
-class BusyScope {
-public:
-    BusyScope() { ++g_lifecycle.depth; }
-    ~BusyScope() {
-        if (--g_lifecycle.depth == 0) Lifecycle_RunDeferred();
-    }
-    BusyScope(const BusyScope&) = delete;
-    BusyScope& operator=(const BusyScope&) = delete;
-};
-
 void ShutDownNow() {
-    BusyScope busy;
+    LifecycleBusyScope busy;
     g_lifecycle.shutDown = true;
     g_lifecycle.shutdownDeferred = false;
     g_lifecycle.openNewestDeferred = g_lifecycle.checkRemovalDeferred = false;
@@ -109,6 +97,12 @@ void Lifecycle_Init(HWND viewWindow, HWND mainWindow, const LifecycleHooks& hook
 }
 
 HWND Lifecycle_MainWindow() { return g_lifecycle.main; }
+
+LifecycleBusyScope::LifecycleBusyScope() { ++g_lifecycle.depth; }
+
+LifecycleBusyScope::~LifecycleBusyScope() {
+    if (--g_lifecycle.depth == 0) Lifecycle_RunDeferred();
+}
 
 bool Lifecycle_Busy() { return g_lifecycle.depth > 0 || Capture_Closing(); }
 
@@ -182,7 +176,7 @@ void Lifecycle_OpenNewest() {
         g_lifecycle.openNewestDeferred = true;
         return;
     }
-    BusyScope busy;
+    LifecycleBusyScope busy;
     EnumerateAndTell();
     if (Capture_FramesFlowing()) return;  // a running camera is never replaced by itself
     if (g_deviceList.empty()) return;
@@ -207,7 +201,7 @@ void Lifecycle_CheckRemoval() {
         g_lifecycle.checkRemovalDeferred = true;
         return;
     }
-    BusyScope busy;
+    LifecycleBusyScope busy;
     EnumerateAndTell();
     if (!Capture_FramesFlowing()) return;
     if (!g_deviceList.empty() && g_deviceList.FindDevice(g_capture.moniker) >= 0) return;
@@ -222,7 +216,7 @@ void Lifecycle_OpenEntry(int index, const RequestedFormat& format) {
         g_lifecycle.openEntryDeferred = {true, index, format};  // the latest choice wins
         return;
     }
-    BusyScope busy;
+    LifecycleBusyScope busy;
     if (index < 0 || static_cast<size_t>(index) >= g_deviceList.size()) return;
     DeviceEntry& entry = g_deviceList[static_cast<size_t>(index)];
     Call(g_lifecycle.hooks.resetDrawingState);

@@ -40,6 +40,16 @@ void Lifecycle_Shutdown();
 
 // An open or close is running (it may be dispatching messages while it waits).
 bool Lifecycle_Busy();
+// Marks the lifecycle busy for as long as it lives: every open and close holds one, and so
+// does other work that dispatches messages while the graph must stay as it is (the
+// recorder's stop). The outermost one carries out what was deferred meanwhile as it ends.
+class LifecycleBusyScope {
+public:
+    LifecycleBusyScope();
+    ~LifecycleBusyScope();
+    LifecycleBusyScope(const LifecycleBusyScope&) = delete;
+    LifecycleBusyScope& operator=(const LifecycleBusyScope&) = delete;
+};
 // Posts `msg` (0, 0) to `window` now if the lifecycle is idle, else once it is.
 void Lifecycle_PostWhenIdle(HWND window, UINT msg);
 // Carries out what was deferred, if nothing runs any more. The view calls it when a close

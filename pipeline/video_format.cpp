@@ -153,22 +153,53 @@ void Pipeline_Reset() {
     ReleaseRecordEvents();
 }
 
-bool Pipeline_QueueRecordFrame(const uint8_t* frame, size_t size) {
-    bool queued = false;
+void Pipeline_StartRecordQueue(size_t limit) {
+    Pipeline_DiscardRecordQueue();
     EnterCriticalSection(&g_pipeline.queue.queueLock);
-    auto* copy = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, size));
+    g_pipeline.queue.limit = limit;
+    g_pipeline.queue.dropped = 0;
+    LeaveCriticalSection(&g_pipeline.queue.queueLock);
+}
+
+bool Pipeline_QueueRecordFrame(const uint8_t* frame, size_t size) {
+    RecordQueue& q = g_pipeline.queue;
+    bool queued = false;
+    EnterCriticalSection(&q.queueLock);
+    const bool room = q.limit == 0 || q.frames.size() < q.limit;
+    auto* copy = room ? static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, size)) : nullptr;
     if (copy != nullptr) {
         std::memcpy(copy, frame, size);
         try {
-            g_pipeline.queue.frames.push_back({copy, size});
+            q.frames.push_back({copy, size});
             queued = true;
         } catch (...) {
             HeapFree(GetProcessHeap(), 0, copy);
         }
-        if (queued && g_pipeline.queue.frameReady != nullptr) SetEvent(g_pipeline.queue.frameReady);
+        if (queued && q.frameReady != nullptr) SetEvent(q.frameReady);
     }
-    LeaveCriticalSection(&g_pipeline.queue.queueLock);
+    if (!queued) ++q.dropped;
+    LeaveCriticalSection(&q.queueLock);
     return queued;
+}
+
+bool Pipeline_TakeRecordFrame(RecordFrame* frame) {
+    RecordQueue& q = g_pipeline.queue;
+    EnterCriticalSection(&q.queueLock);
+    const bool taken = !q.frames.empty();
+    if (taken) {
+        *frame = q.frames.front();
+        q.frames.pop_front();
+    }
+    if (q.frames.empty() && q.frameReady != nullptr) ResetEvent(q.frameReady);
+    LeaveCriticalSection(&q.queueLock);
+    return taken;
+}
+
+LONG Pipeline_RecordFramesDropped() {
+    EnterCriticalSection(&g_pipeline.queue.queueLock);
+    const LONG dropped = g_pipeline.queue.dropped;
+    LeaveCriticalSection(&g_pipeline.queue.queueLock);
+    return dropped;
 }
 
 void Pipeline_DiscardRecordQueue() {

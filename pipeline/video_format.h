@@ -43,6 +43,8 @@ struct RecordFrame {
 
 struct RecordQueue {
     std::deque<RecordFrame> frames;
+    size_t limit;   // frames it may hold (0: any number); more are dropped, not queued
+    LONG dropped;   // frames of this recording that never reached the queue
     CRITICAL_SECTION queueLock;
     HANDLE frameReady;  // manual reset: set on append, reset by the writer when it takes the last
     HANDLE writerDone;  // manual reset: set by the writer once its file is closed
@@ -88,8 +90,17 @@ void Pipeline_MarkGraphActive();
 const uint8_t* Pipeline_CurrentFrame();
 // Part of closing a device: frees the ring, clears the flags and the format.
 void Pipeline_Reset();
-// Appends a copy of one frame for the recorder (streaming thread). False when out of memory.
+// A recording starts: the queue is emptied, holds at most `limit` frames from now on and
+// counts its drops from 0.
+void Pipeline_StartRecordQueue(size_t limit);
+// Appends a copy of one frame for the recorder (streaming thread). False when the frame is
+// dropped because the queue is full or memory ran out.
 bool Pipeline_QueueRecordFrame(const uint8_t* frame, size_t size);
+// The writer takes the oldest frame (false when there is none); frameReady is reset when
+// the queue becomes empty. The caller frees the copy with HeapFree.
+bool Pipeline_TakeRecordFrame(RecordFrame* frame);
+// Frames dropped since the recording started.
+LONG Pipeline_RecordFramesDropped();
 // Main thread: clears the recording flag and, while a writer is running, keeps dispatching
 // messages until it has drained the queue and closed its file (writerDone), at most
 // `timeoutMs`. False if the writer did not finish in time: the writer is then abandoned, and

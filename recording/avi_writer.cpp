@@ -1,0 +1,266 @@
+#include "recording/avi_writer.h"
+
+#include <vfw.h>
+
+#include <atomic>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "app/app_messages.h"
+#include "capture/capture_graph.h"
+#include "capture/device_lifecycle.h"
+#include "pipeline/video_format.h"
+#include "recording/record_timing.h"
+
+namespace {
+
+constexpr DWORD kFrameWaitMs = 30;
+constexpr int64_t kStartNoticeMs = 500;
+// A writer still busy after this long is left to finish on its own.
+constexpr DWORD kStopLimitMs = 120000;
+constexpr DWORD kThreadEndMs = 5000;
+constexpr int64_t kDefaultReserve = int64_t{64} << 20;
+constexpr DWORD kKeyFrameEvery = 15;
+constexpr DWORD kCompressFlags = AVICOMPRESSF_KEYFRAMES | AVICOMPRESSF_VALID;
+constexpr wchar_t kStreamName[] = L"Quellix 1.4";
+const DWORD kDibHandler = mmioFOURCC('D', 'I', 'B', ' ');
+
+// What one writer thread owns: its file and its copy of the stream's shape.
+struct Writer {
+    PAVIFILE file = nullptr;
+    PAVISTREAM stream = nullptr;
+    PAVISTREAM writeStream = nullptr;  // frames go here: the compressed stream, or the raw one
+    HANDLE frameReady = nullptr;
+    HANDLE writerDone = nullptr;
+    HWND mainWindow = nullptr;
+    int width = 0, height = 0;
+    size_t frameBytes = 0;
+    int64_t frameDuration = 0;
+    LONG frameIndex = 0;
+    std::wstring folder;       // where free space is measured
+    std::vector<uint8_t> dib;  // one frame's rows, bottom-up and padded
+};
+
+struct RecorderState {
+    HANDLE thread = nullptr;  // the writer of the current or the last file
+    std::atomic<int64_t> recordedTime{0};
+    std::atomic<int64_t> bytesWritten{0};
+    std::atomic<int32_t> framesWritten{0};
+    std::atomic<bool> writeStopped{false};
+    std::atomic<int64_t> reserve{kDefaultReserve};
+    bool aviFileStarted = false;
+};
+
+RecorderState g_recorder;
+
+void ReleaseFile(Writer& w) {
+    if (w.writeStream != nullptr) AVIStreamRelease(w.writeStream);
+    if (w.stream != nullptr) AVIStreamRelease(w.stream);
+    if (w.file != nullptr) AVIFileRelease(w.file);
+    w.writeStream = w.stream = nullptr;
+    w.file = nullptr;
+}
+
+bool WriterRunning() {
+    if (g_recorder.thread == nullptr) return false;
+    if (WaitForSingleObject(g_recorder.thread, 0) == WAIT_TIMEOUT) return true;
+    CloseHandle(g_recorder.thread);
+    g_recorder.thread = nullptr;
+    return false;
+}
+
+BITMAPINFOHEADER StreamFormat(int width, int height) {
+    BITMAPINFOHEADER format = {};
+    format.biSize = sizeof format;
+    format.biWidth = width;
+    format.biHeight = height;  // positive: rows bottom-up
+    format.biPlanes = 1;
+    format.biBitCount = 24;
+    format.biCompression = BI_RGB;
+    format.biSizeImage = static_cast<DWORD>(DibImageSize(width, height));
+    return format;
+}
+
+AVISTREAMINFOW StreamHeader(int width, int height, float frameRate) {
+    AVISTREAMINFOW header = {};
+    header.fccType = streamtypeVIDEO;
+    header.fccHandler = kDibHandler;
+    header.dwScale = kStreamScale;
+    header.dwRate = StreamRate(frameRate);
+    header.dwSuggestedBufferSize = static_cast<DWORD>(DibImageSize(width, height));
+    header.dwQuality = static_cast<DWORD>(-1);
+    SetRect(&header.rcFrame, 0, 0, width, height);
+    lstrcpynW(header.szName, kStreamName, 64);
+    return header;
+}
+
+// The frames are written through the 'DIB ' compressor's stream, or straight into the raw
+// stream when none can be made.
+bool MakeWriteStream(Writer& w) {
+    AVICOMPRESSOPTIONS options = {};
+    options.fccType = streamtypeVIDEO;
+    options.fccHandler = kDibHandler;
+    options.dwKeyFrameEvery = kKeyFrameEvery;
+    options.dwQuality = static_cast<DWORD>(-1);
+    options.dwFlags = kCompressFlags;
+    BITMAPINFOHEADER format = StreamFormat(w.width, w.height);
+    if (AVIMakeCompressedStream(&w.writeStream, w.stream, &options, nullptr) == AVIERR_OK &&
+        w.writeStream != nullptr &&
+        AVIStreamSetFormat(w.writeStream, 0, &format, sizeof format) == AVIERR_OK) {
+        return true;
+    }
+    if (w.writeStream != nullptr) AVIStreamRelease(w.writeStream);
+    OutputDebugStringA("AVIMakeCompressedStream FAILED, writing the raw stream\r\n");
+    w.writeStream = w.stream;
+    AVIStreamAddRef(w.stream);
+    return AVIStreamSetFormat(w.writeStream, 0, &format, sizeof format) == AVIERR_OK;
+}
+
+bool OpenFile(Writer& w, const wchar_t* path, float frameRate) {
+    if (AVIFileOpenW(&w.file, path, OF_CREATE | OF_READWRITE, nullptr) != AVIERR_OK) {
+        w.file = nullptr;
+        return false;
+    }
+    AVISTREAMINFOW header = StreamHeader(w.width, w.height, frameRate);
+    if (AVIFileCreateStreamW(w.file, &w.stream, &header) == AVIERR_OK && w.stream != nullptr &&
+        MakeWriteStream(w)) {
+        return true;
+    }
+    ReleaseFile(w);
+    DeleteFileW(path);
+    return false;
+}
+
+bool RoomOnDisk(const Writer& w) {
+    ULARGE_INTEGER available = {};
+    if (!GetDiskFreeSpaceExW(w.folder.c_str(), &available, nullptr, nullptr)) return true;
+    const uint64_t needed = w.dib.size() + static_cast<uint64_t>(g_recorder.reserve.load());
+    return available.QuadPart >= needed;
+}
+
+// False when the frame could not be written; nothing is written after that.
+bool WriteFrame(Writer& w, const RecordFrame& frame) {
+    if (frame.size != w.frameBytes) return true;  // not of this stream: skipped
+    if (!RoomOnDisk(w)) return false;
+    FrameToDibRows(frame.data, w.width, w.height, w.dib.data());
+    LONG written = 0;
+    const HRESULT result = AVIStreamWrite(w.writeStream, w.frameIndex, 1, w.dib.data(),
+                                          static_cast<LONG>(w.dib.size()), AVIIF_KEYFRAME,
+                                          nullptr, &written);
+    ++w.frameIndex;
+    if (FAILED(result)) return false;
+    g_recorder.bytesWritten += written;
+    ++g_recorder.framesWritten;
+    return true;
+}
+
+// Writes one frame and counts its time. The start notice goes out once the file holds half
+// a second of video, or with the first frame written while draining.
+void WriteAndCount(Writer& w, const RecordFrame& frame, bool draining) {
+    if (!g_recorder.writeStopped) {
+        if (WriteFrame(w, frame)) {
+            VideoFormat& f = g_pipeline.format;
+            if (!f.startNotified &&
+                (draining || g_recorder.recordedTime / kTicksPerMillisecond > kStartNoticeMs)) {
+                f.startNotified = 1;
+                PostMessageW(w.mainWindow, WM_APP_VIDEO_STARTED, 0, 0);
+            }
+            g_recorder.recordedTime += w.frameDuration;
+        } else {
+            g_recorder.writeStopped = true;
+            OutputDebugStringA("AVIStreamWrite stopped: disk full or not writable\r\n");
+        }
+    }
+    HeapFree(GetProcessHeap(), 0, frame.data);
+}
+
+DWORD WINAPI WriterThread(void* param) {
+    std::unique_ptr<Writer> w(static_cast<Writer*>(param));
+    RecordFrame frame;
+    do {
+        if (WaitForSingleObject(w->frameReady, kFrameWaitMs) == WAIT_OBJECT_0 &&
+            Pipeline_TakeRecordFrame(&frame)) {
+            WriteAndCount(*w, frame, false);
+        }
+    } while (g_pipeline.format.recording);
+    while (Pipeline_TakeRecordFrame(&frame)) WriteAndCount(*w, frame, true);
+    ReleaseFile(*w);
+    SetEvent(w->writerDone);
+    return 0;
+}
+
+std::wstring FolderOf(const wchar_t* path) {
+    const std::wstring full(path);
+    const size_t slash = full.rfind(L'\\');
+    return slash == std::wstring::npos ? full : full.substr(0, slash + 1);
+}
+
+}  // namespace
+
+bool StartRecording() {
+    VideoFormat& f = g_pipeline.format;
+    const RecordQueue& q = g_pipeline.queue;
+    if (f.recording || Lifecycle_Busy() || !Capture_FramesFlowing() || WriterRunning() ||
+        q.frameReady == nullptr || q.writerDone == nullptr || f.width <= 0 || f.height <= 0) {
+        return false;
+    }
+    if (!g_recorder.aviFileStarted) {
+        AVIFileInit();  // kept for the life of the process
+        g_recorder.aviFileStarted = true;
+    }
+    std::unique_ptr<Writer> w(new (std::nothrow) Writer);
+    if (w == nullptr) return false;
+    w->width = f.width;
+    w->height = f.height < 0 ? -f.height : f.height;
+    w->frameBytes = static_cast<size_t>(w->width) * static_cast<size_t>(w->height) * 3;
+    w->frameReady = q.frameReady;
+    w->writerDone = q.writerDone;
+    w->mainWindow = GetParent(f.viewWindow);
+    w->folder = FolderOf(f.recordPath);
+    const float rate = f.frameRate;
+    w->frameDuration = FrameDuration(rate);
+    try {
+        w->dib.resize(DibImageSize(w->width, w->height));
+    } catch (...) {
+        return false;
+    }
+    if (!OpenFile(*w, f.recordPath, rate)) return false;
+
+    Pipeline_StartRecordQueue(RecordQueueLimit(w->frameBytes, rate));
+    g_recorder.recordedTime = 0;
+    g_recorder.bytesWritten = 0;
+    g_recorder.framesWritten = 0;
+    g_recorder.writeStopped = false;
+    ResetEvent(q.writerDone);
+    f.paused = 0;
+    f.startNotified = 0;
+    f.recording = 1;
+    Writer* owned = w.release();
+    g_recorder.thread = CreateThread(nullptr, 0, &WriterThread, owned, 0, nullptr);
+    if (g_recorder.thread == nullptr) {
+        f.recording = 0;
+        ReleaseFile(*owned);
+        delete owned;
+        DeleteFileW(f.recordPath);
+        return false;
+    }
+    return true;
+}
+
+void StopRecording() {
+    if (!g_pipeline.format.recording) return;
+    LifecycleBusyScope busy;
+    // The thread ends right after it has closed the file: a split may start the next one.
+    if (Pipeline_FinishRecording(kStopLimitMs) && g_recorder.thread != nullptr) {
+        WaitForSingleObject(g_recorder.thread, kThreadEndMs);
+        WriterRunning();
+    }
+}
+
+int64_t Recorder_RecordedTime() { return g_recorder.recordedTime; }
+int64_t Recorder_BytesWritten() { return g_recorder.bytesWritten; }
+int32_t Recorder_FramesWritten() { return g_recorder.framesWritten; }
+bool Recorder_WriteStopped() { return g_recorder.writeStopped; }
+void Recorder_SetFreeSpaceReserve(int64_t bytes) { g_recorder.reserve = bytes; }

@@ -1,0 +1,27 @@
+// The video writer: frames of the record queue appended to an uncompressed AVI file by a
+// worker thread, one thread per file. Start and stop run on the main thread.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+
+// Creates the AVI file named by the pipeline's recordPath and starts its writer. False, with
+// no file left behind, when no frames flow, the camera is being opened or closed, the last
+// writer has not ended, or the file cannot be created.
+bool StartRecording();
+// Ends the recording and returns once the writer has written every queued frame and closed
+// the file. Messages are dispatched meanwhile; opening or closing the camera waits until
+// the file is closed.
+void StopRecording();
+
+// The current file, as the writer thread counts it: recorded time in 100-ns units, bytes and
+// frames written.
+int64_t Recorder_RecordedTime();
+int64_t Recorder_BytesWritten();
+int32_t Recorder_FramesWritten();
+// The disk filled up or a write failed: the writer writes no more frames, and the file keeps
+// everything written before.
+bool Recorder_WriteStopped();
+// Free disk space the writer keeps for the file's index and headers (64 MB). Tests raise it
+// to run into a full disk.
+void Recorder_SetFreeSpaceReserve(int64_t bytes);

@@ -1,0 +1,92 @@
+#include "recording/record_timing.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr float kFallbackRate = 30.0f;
+constexpr float kFastestRate = 1000.0f;
+constexpr float kSlowestTimedRate = 5.0f;
+constexpr float kQueueSeconds = 2.0f;
+constexpr size_t kQueueBytes = size_t{256} << 20;
+constexpr size_t kFewestQueued = 2;
+
+}  // namespace
+
+const int32_t kTimeLimitSeconds[kTimeLimitValues] = {0,    10,   30,   60,    300,  600,
+                                                     1800, 3600, 7200, 14400, 28800};
+const char* const kTimeLimitKeys[kListedTimeLimits] = {"limit -1", "limit 10s", "limit 30s",
+                                                       "limit 1m", "limit 5m",  "limit 10m"};
+
+float UsableFrameRate(float measured) {
+    if (!std::isfinite(measured) || measured <= 0.0f) return kFallbackRate;
+    return std::min(measured, kFastestRate);
+}
+
+int64_t FrameDuration(float measured) {
+    const float rate = std::max(UsableFrameRate(measured), kSlowestTimedRate);
+    return static_cast<int64_t>(static_cast<float>(kTicksPerSecond) / rate);
+}
+
+uint32_t StreamRate(float measured) {
+    const long rate = std::lround(UsableFrameRate(measured) * static_cast<float>(kStreamScale));
+    return static_cast<uint32_t>(std::max(rate, 1L));
+}
+
+size_t DibStride(int width) {
+    return (static_cast<size_t>(width) * 3 + 3) & ~static_cast<size_t>(3);
+}
+
+size_t DibImageSize(int width, int height) { return DibStride(width) * static_cast<size_t>(height); }
+
+void FrameToDibRows(const uint8_t* frame, int width, int height, uint8_t* dib) {
+    const size_t row = static_cast<size_t>(width) * 3, stride = DibStride(width);
+    for (int r = 0; r < height; ++r) {
+        uint8_t* out = dib + stride * static_cast<size_t>(r);
+        std::memcpy(out, frame + row * static_cast<size_t>(height - 1 - r), row);
+        std::memset(out + row, 0, stride - row);
+    }
+}
+
+size_t RecordQueueLimit(size_t frameBytes, float measuredRate) {
+    const auto bySeconds =
+        static_cast<size_t>(std::ceil(UsableFrameRate(measuredRate) * kQueueSeconds));
+    const size_t byBytes = frameBytes == 0 ? bySeconds : kQueueBytes / frameBytes;
+    return std::max(std::min(bySeconds, byBytes), kFewestQueued);
+}
+
+int TimeLimitPosition(int32_t seconds) {
+    for (int i = 0; i < kListedTimeLimits; ++i) {
+        if (kTimeLimitSeconds[i] == seconds) return i;
+    }
+    return 0;
+}
+
+int64_t TotalMilliseconds(int64_t recordedTime, int64_t carriedTime) {
+    return (recordedTime + carriedTime) / kTicksPerMillisecond;
+}
+
+std::string FormatRecordedTime(int64_t totalMs) {
+    const int64_t tenths = totalMs / 100;
+    char text[32];
+    if (tenths < 600) {
+        std::snprintf(text, sizeof text, "%d.%d", static_cast<int>(tenths / 10),
+                      static_cast<int>(tenths % 10));
+    } else {
+        std::snprintf(text, sizeof text, "%d:%02d", static_cast<int>(tenths / 600),
+                      static_cast<int>((tenths % 600) / 10));
+    }
+    return text;
+}
+
+RecordCheck CheckRecording(int64_t totalMs, int32_t timeLimitSeconds, int64_t bytesWritten,
+                           int64_t splitBytes) {
+    if (timeLimitSeconds != 0 && totalMs >= static_cast<int64_t>(timeLimitSeconds) * 1000) {
+        return RecordCheck::Stop;
+    }
+    if (bytesWritten > splitBytes) return RecordCheck::Split;
+    return RecordCheck::Continue;
+}

@@ -1,0 +1,292 @@
+// The video writer on the simulated microscope: the file's headers and frames as our own
+// reader and ffprobe/ffmpeg see them, the frame timing, stops with frames queued or none, a
+// disk that fills up, and a camera pulled out mid-recording.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/app_messages.h"
+#include "recording/avi_writer.h"
+#include "recording/record_timing.h"
+#include "win/file_readers.h"
+#include "win/program_session.h"
+#include "win/riff_avi.h"
+
+namespace {
+
+ProgramSession g_session;
+
+std::wstring VideoPath(const wchar_t* name) { return g_session.folder() + L"\\" + name + L".avi"; }
+
+void SetRecordPath(const std::wstring& path) {
+    lstrcpynW(g_pipeline.format.recordPath, path.c_str(), 260);
+}
+
+std::vector<uint8_t> CopyOfCurrentFrame() {
+    const size_t size = static_cast<size_t>(g_pipeline.format.width) * g_pipeline.format.height * 3;
+    const uint8_t* frame = Pipeline_CurrentFrame();
+    return frame == nullptr ? std::vector<uint8_t>() : std::vector<uint8_t>(frame, frame + size);
+}
+
+// ffprobe's view of the first video stream: "key=value" lines.
+std::string Probe(const std::wstring& path) {
+    return RunLinuxTool("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+                        "stream=codec_name,pix_fmt,width,height,r_frame_rate,nb_read_frames "
+                        "-of default=nw=1 " + Quoted(path))
+        .output;
+}
+
+// The rate as ffprobe writes it: dwRate / dwScale as a reduced fraction.
+std::string ProbedRate(uint32_t dwRate) {
+    uint32_t a = dwRate, b = kStreamScale;
+    while (b != 0) a = std::exchange(b, a % b);
+    return std::to_string(dwRate / a) + "/" + std::to_string(kStreamScale / a);
+}
+
+std::string ExpectedProbe(int width, int height, const std::string& rate, size_t frames) {
+    return "codec_name=rawvideo\nwidth=" + std::to_string(width) + "\nheight=" +
+           std::to_string(height) + "\npix_fmt=bgr24\nr_frame_rate=" + rate +
+           "\nnb_read_frames=" + std::to_string(frames) + "\n";
+}
+
+// Frame `index` of the file as ffmpeg decodes it, packed top-down BGR.
+std::vector<uint8_t> DecodeFrame(const std::wstring& path, int index) {
+    const std::wstring raw = g_session.folder() + L"\\frame.raw";
+    DeleteFileW(raw.c_str());
+    RunLinuxTool("ffmpeg -v error -y -i " + Quoted(path) + " -vf 'select=eq(n\\," +
+                 std::to_string(index) + ")' -frames:v 1 -f rawvideo -pix_fmt bgr24 " + Quoted(raw));
+    std::vector<uint8_t> pixels = ReadWholeFile(raw);
+    DeleteFileW(raw.c_str());
+    return pixels;
+}
+
+// Frames reach the recorder only from the test, so their number is exact.
+class GraphPaused {
+public:
+    GraphPaused() {
+        g_capture.control->Pause();
+        PumpFor(100);
+    }
+    ~GraphPaused() { g_capture.control->Run(); }
+};
+
+class AviWriterTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() { g_session.Start(L"AviCam", L"--formats MJPG:640x480"); }
+    static void TearDownTestSuite() { g_session.Stop(); }
+    void SetUp() override { PumpFor(50); }
+};
+
+TEST_F(AviWriterTest, FileHeadersFramesAndRateAsTheReadersSeeThem) {
+    MessageTap main(g_session.main());
+    std::vector<std::vector<uint8_t>> frames;
+    const std::wstring path = VideoPath(L"frames");
+    {
+        GraphPaused paused;
+        g_pipeline.format.frameRate = 29.97f;  // stored as 300 / 10
+        SetRecordPath(path);
+        ASSERT_TRUE(StartRecording());
+        for (int i = 0; i < 3; ++i) {
+            frames.push_back(CopyOfCurrentFrame());
+            // Marks each frame so that its place in the file shows.
+            frames.back()[0] = static_cast<uint8_t>(10 * (i + 1));
+            ASSERT_TRUE(Pipeline_QueueRecordFrame(frames.back().data(), frames.back().size()));
+        }
+        StopRecording();
+    }
+    EXPECT_EQ(g_pipeline.format.recording, 0);
+    EXPECT_EQ(Recorder_FramesWritten(), 3);
+    EXPECT_EQ(Recorder_RecordedTime(), 3 * FrameDuration(29.97f));
+    EXPECT_EQ(Recorder_BytesWritten(), 3 * 640 * 480 * 3);
+
+    const AviFacts avi = ParseAvi(ReadWholeFile(path));
+    ASSERT_TRUE(avi.parsed) << avi.error;
+    EXPECT_EQ(avi.streamType, "vids");
+    EXPECT_EQ(avi.scale, 10u);
+    EXPECT_EQ(avi.rate, 300u);
+    EXPECT_EQ(avi.suggestedBufferSize, 640u * 480 * 3);
+    EXPECT_EQ(avi.quality, 0xFFFFFFFFu);
+    EXPECT_EQ(avi.frame[2], 640);
+    EXPECT_EQ(avi.frame[3], 480);
+    EXPECT_EQ(avi.name, "Quellix 1.4");
+    EXPECT_EQ(avi.formatSize, 40u);
+    EXPECT_EQ(avi.width, 640);
+    EXPECT_EQ(avi.height, 480);  // positive: bottom-up rows
+    EXPECT_EQ(avi.planes, 1);
+    EXPECT_EQ(avi.bitCount, 24);
+    EXPECT_EQ(avi.compression, 0u);
+    EXPECT_EQ(avi.sizeImage, 640u * 480 * 3);
+    EXPECT_EQ(avi.length, 3u);
+    EXPECT_EQ(avi.totalFrames, 3u);
+    ASSERT_EQ(avi.frameOffsets.size(), 3u);
+    EXPECT_EQ(avi.indexEntries, 3u);
+    EXPECT_TRUE(avi.allKeyFrames);
+
+    EXPECT_EQ(Probe(path), ExpectedProbe(640, 480, "30/1", 3));
+    // ffmpeg shows each frame the right way up, as it was queued.
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(DecodeFrame(path, i), frames[static_cast<size_t>(i)]) << i;
+
+    // Three frames are a tenth of a second: the start notice came with the drain, once.
+    EXPECT_TRUE(PumpUntil([&] {
+        int n = 0;
+        for (const Tapped& m : main.seen()) n += m.msg == WM_APP_VIDEO_STARTED;
+        return n == 1;
+    }, 2000));
+}
+
+TEST_F(AviWriterTest, SlowOrUnmeasuredRatesTimeFramesSensibly) {
+    GraphPaused paused;
+    const struct Case {
+        float rate;
+        uint32_t dwRate;
+        int64_t duration;
+        const char* probedRate;
+    } cases[] = {
+        {3.3f, 33, 2000000, "33/10"},   // slower than 5: 0.2 s per frame, the rate as measured
+        {NAN, 300, 333333, "30/1"},     // no usable measure: 30 frames per second
+        {-1.0f, 300, 333333, "30/1"},
+    };
+    const std::vector<uint8_t> frame = CopyOfCurrentFrame();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.probedRate);
+        const std::wstring path = VideoPath(L"rate");
+        g_pipeline.format.frameRate = c.rate;
+        SetRecordPath(path);
+        ASSERT_TRUE(StartRecording());
+        for (int i = 0; i < 2; ++i) Pipeline_QueueRecordFrame(frame.data(), frame.size());
+        StopRecording();
+        EXPECT_EQ(Recorder_RecordedTime(), 2 * c.duration);
+        const AviFacts avi = ParseAvi(ReadWholeFile(path));
+        EXPECT_EQ(avi.rate, c.dwRate);
+        EXPECT_EQ(Probe(path), ExpectedProbe(640, 480, c.probedRate, 2));
+    }
+}
+
+TEST_F(AviWriterTest, StopRightAfterStartLeavesAValidEmptyFileAndNoStartNotice) {
+    MessageTap main(g_session.main());
+    const std::wstring path = VideoPath(L"empty");
+    SetRecordPath(path);
+    g_pipeline.format.paused = 1;
+    ASSERT_TRUE(StartRecording());
+    EXPECT_EQ(g_pipeline.format.paused, 0);  // a start is never paused
+    StopRecording();
+    const AviFacts avi = ParseAvi(ReadWholeFile(path));
+    ASSERT_TRUE(avi.parsed) << avi.error;
+    EXPECT_EQ(avi.length, 0u);
+    EXPECT_TRUE(avi.frameOffsets.empty());
+    const ProgramResult probed = RunLinuxTool("ffprobe -v error -show_entries stream=codec_name "
+                                              "-of default=nw=1 " + Quoted(path));
+    EXPECT_EQ(probed.code, 0u) << probed.output;
+    EXPECT_EQ(probed.output, "codec_name=rawvideo\n");
+    PumpFor(300);
+    for (const Tapped& m : main.seen()) EXPECT_NE(m.msg, WM_APP_VIDEO_STARTED);
+}
+
+TEST_F(AviWriterTest, AStopWritesEveryQueuedFrameFirst) {
+    GraphPaused paused;
+    g_pipeline.format.frameRate = 30.0f;
+    const std::wstring path = VideoPath(L"queued");
+    SetRecordPath(path);
+    ASSERT_TRUE(StartRecording());
+    const std::vector<uint8_t> frame = CopyOfCurrentFrame();
+    for (int i = 0; i < 20; ++i) ASSERT_TRUE(Pipeline_QueueRecordFrame(frame.data(), frame.size()));
+    StopRecording();
+    EXPECT_EQ(Recorder_FramesWritten(), 20);
+    EXPECT_TRUE(g_pipeline.queue.frames.empty());
+    EXPECT_EQ(Pipeline_RecordFramesDropped(), 0);
+    EXPECT_EQ(ParseAvi(ReadWholeFile(path)).frameOffsets.size(), 20u);
+}
+
+// The writer never has more than about two seconds of frames waiting: beyond that a slow
+// disk costs frames, which are counted, not memory.
+TEST_F(AviWriterTest, TheQueueHoldsAboutTwoSecondsAndCountsWhatItDrops) {
+    GraphPaused paused;
+    g_pipeline.format.frameRate = 30.0f;
+    SetRecordPath(VideoPath(L"capped"));
+    const std::vector<uint8_t> frame = CopyOfCurrentFrame();
+    ASSERT_TRUE(StartRecording());
+    // The writer cannot take any while the queue is held.
+    EnterCriticalSection(&g_pipeline.queue.queueLock);
+    int queued = 0;
+    for (int i = 0; i < 100; ++i) queued += Pipeline_QueueRecordFrame(frame.data(), frame.size());
+    LeaveCriticalSection(&g_pipeline.queue.queueLock);
+    StopRecording();
+    EXPECT_EQ(static_cast<size_t>(queued), RecordQueueLimit(frame.size(), 30.0f));
+    EXPECT_EQ(queued, 60);
+    EXPECT_EQ(Pipeline_RecordFramesDropped(), 40);
+    EXPECT_EQ(Recorder_FramesWritten(), 60);
+}
+
+// Free space below the writer's reserve counts as a full disk: the writer stops writing and
+// the file keeps, playable, what it holds.
+TEST_F(AviWriterTest, AFullDiskEndsTheFileCleanly) {
+    const std::wstring path = VideoPath(L"full");
+    ULARGE_INTEGER available = {};
+    ASSERT_TRUE(GetDiskFreeSpaceExW(g_session.folder().c_str(), &available, nullptr, nullptr));
+    // Room for about 40 frames of 640 x 480, give or take what others write meanwhile.
+    Recorder_SetFreeSpaceReserve(static_cast<int64_t>(available.QuadPart) - 40 * 921600);
+    SetRecordPath(path);
+    ASSERT_TRUE(StartRecording());
+    EXPECT_TRUE(PumpUntil([] { return Recorder_WriteStopped(); }, 20000));
+    PumpFor(200);
+    const int32_t written = Recorder_FramesWritten();
+    StopRecording();
+    Recorder_SetFreeSpaceReserve(int64_t{64} << 20);
+    EXPECT_EQ(Recorder_FramesWritten(), written);
+    EXPECT_EQ(ParseAvi(ReadWholeFile(path)).frameOffsets.size(), static_cast<size_t>(written));
+    EXPECT_EQ(Probe(path), ExpectedProbe(640, 480, ProbedRate(ParseAvi(ReadWholeFile(path)).rate),
+                                         static_cast<size_t>(written)));
+}
+
+TEST_F(AviWriterTest, NoStartWithoutAFileAndNoFileLeftBehind) {
+    const std::wstring path = g_session.folder() + L"\\missing folder\\x.avi";
+    SetRecordPath(path);
+    EXPECT_FALSE(StartRecording());
+    EXPECT_EQ(g_pipeline.format.recording, 0);
+    EXPECT_EQ(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
+    StopRecording();  // nothing to stop: returns at once
+}
+
+// A camera of a width whose rows need padding, pulled out while it is being recorded: the
+// file holds every frame the writer was given, readable by ffmpeg.
+TEST(AviWriterUnplug, CameraPulledOutMidRecordingLeavesEveryQueuedFrameInAPlayableFile) {
+    ProgramSession session;
+    session.Start(L"AviWide", L"--formats MJPG:1366x768");
+    ASSERT_FALSE(testing::Test::HasFatalFailure());
+    ASSERT_EQ(g_pipeline.format.width, 1366);
+    const std::wstring path = session.folder() + L"\\unplugged.avi";
+    SetRecordPath(path);
+    ASSERT_TRUE(StartRecording());
+    EXPECT_TRUE(PumpUntil([] { return Recorder_FramesWritten() >= 15; }, 15000));
+    ASSERT_EQ(RunSimcam(L"unplug AviWide").code, 0u);
+    ASSERT_TRUE(PumpUntil([] { return !Capture_FramesFlowing(); }, 10000));
+    EXPECT_EQ(g_pipeline.format.recording, 0);
+    EXPECT_TRUE(g_pipeline.queue.frames.empty());
+    EXPECT_EQ(Pipeline_RecordFramesDropped(), 0);
+
+    const int32_t written = Recorder_FramesWritten();
+    const AviFacts avi = ParseAvi(ReadWholeFile(path));
+    ASSERT_TRUE(avi.parsed) << avi.error;
+    EXPECT_EQ(avi.frameOffsets.size(), static_cast<size_t>(written));
+    EXPECT_EQ(avi.sizeImage, 4100u * 768);  // rows of 4098 bytes padded to 4100
+    EXPECT_EQ(Probe(path),
+              ExpectedProbe(1366, 768, ProbedRate(avi.rate), static_cast<size_t>(written)));
+    // The padding is not part of the picture: ffmpeg's frame has plain rows of the frame's
+    // bytes, identical to our reading of the file's first frame turned top-down.
+    const std::vector<uint8_t> data = ReadWholeFile(path);
+    std::vector<uint8_t> first;
+    for (int r = 767; r >= 0; --r) {
+        const size_t row = avi.frameOffsets[0] + static_cast<size_t>(r) * 4100;
+        first.insert(first.end(), data.begin() + static_cast<ptrdiff_t>(row),
+                     data.begin() + static_cast<ptrdiff_t>(row + 4098));
+    }
+    EXPECT_EQ(DecodeFrame(path, 0), first);
+    session.Stop();
+}
+
+}  // namespace
