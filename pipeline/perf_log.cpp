@@ -151,7 +151,9 @@ CallbackTimer::~CallbackTimer() {
 }
 
 PaintTimer::PaintTimer() : on_(g_perf.on) {
-    if (on_) start_ = NowMs();
+    if (!on_) return;
+    start_ = NowMs();
+    cpuStart_ = ThreadCpuMs(GetCurrentThread());
 }
 
 void PaintTimer::Drew(const uint8_t* frame) { frame_ = frame; }
@@ -161,6 +163,7 @@ PaintTimer::~PaintTimer() {
     PaintTiming timing;
     timing.endMs = NowMs();
     timing.wallMs = timing.endMs - start_;
+    timing.cpuMs = ThreadCpuMs(GetCurrentThread()) - cpuStart_;
     const int slot = SlotOf(frame_);
     EnterCriticalSection(&g_perf.lock);
     timing.arrivalMs = g_perf.showings.Shown(slot);

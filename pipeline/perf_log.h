@@ -50,5 +50,6 @@ public:
 private:
     bool on_;
     double start_ = 0;
+    double cpuStart_ = 0;
     const uint8_t* frame_ = nullptr;
 };

@@ -92,7 +92,7 @@ PerfSummary PerfLog::Summary() const {
     s.firstFrameMs = firstFrameMs_;
     const double start = windowStart_.load();
     double last = start;
-    std::vector<double> wall, cpu, stages[kFrameStageCount], paint, latency, interval;
+    std::vector<double> wall, cpu, stages[kFrameStageCount], paint, paintCpu, latency, interval;
     double callbackCpu = 0;
     for (size_t i = 0; i < callbacks_.size(); ++i) {
         const CallbackTiming& c = callbacks_[i];
@@ -107,6 +107,7 @@ PerfSummary PerfLog::Summary() const {
     }
     for (const PaintTiming& p : paints_) {
         paint.push_back(p.wallMs);
+        paintCpu.push_back(p.cpuMs);
         // A frame that arrived during the warm-up is not one of the window's frames.
         if (p.arrivalMs >= 0 && InWindow(p.arrivalMs)) {
             ++s.shown;
@@ -131,6 +132,7 @@ PerfSummary PerfLog::Summary() const {
     s.callbackCpu = Summarise(cpu);
     for (int k = 0; k < kFrameStageCount; ++k) s.stages[k] = Summarise(stages[k]);
     s.paint = Summarise(paint);
+    s.paintCpu = Summarise(paintCpu);
     s.latency = Summarise(latency);
     s.interval = Summarise(interval);
     return s;
@@ -182,6 +184,7 @@ std::string FormatPerfSummary(const PerfSummary& s) {
         AppendDistribution(out, std::string("stage_") + FrameStageName(k), s.stages[k]);
     }
     AppendDistribution(out, "paint", s.paint);
+    AppendDistribution(out, "paint_cpu", s.paintCpu);
     AppendDistribution(out, "latency", s.latency);
     AppendDistribution(out, "sample_interval", s.interval);
     return out;

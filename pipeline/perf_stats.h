@@ -42,6 +42,7 @@ struct CallbackTiming {
 struct PaintTiming {
     double endMs = 0;
     double wallMs = 0;
+    double cpuMs = 0;  // the main thread's CPU time over the paint
     double arrivalMs = -1;  // arrival of the frame it drew, when this paint is its first showing
 };
 
@@ -88,7 +89,8 @@ struct PerfSummary {
     double firstFrameMs = -1;  // process start to the end of the first paint showing a frame
     CpuShare cpu;
     bool cpuMeasured = false;
-    Distribution callbackWall, callbackCpu, stages[kFrameStageCount], paint, latency, interval;
+    Distribution callbackWall, callbackCpu, stages[kFrameStageCount], paint, paintCpu, latency,
+        interval;
 };
 
 // Per-frame records, all reserved at construction: adding one never allocates. Events before

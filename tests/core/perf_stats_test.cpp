@@ -61,6 +61,7 @@ PaintTiming Paint(double end, double wall, double arrival) {
     PaintTiming p;
     p.endMs = end;
     p.wallMs = wall;
+    p.cpuMs = wall / 2;
     p.arrivalMs = arrival;
     return p;
 }
@@ -86,6 +87,7 @@ TEST(PerfLogSummary, CountsRatesAndLatenciesOfASteadyRun) {
     EXPECT_NEAR(s.cameraFps, 30.0, 1e-9);
     EXPECT_NEAR(s.latency.median, 10, 1e-9);
     EXPECT_EQ(s.paint.count, 182u);  // repaints count as paints, not as frames shown
+    EXPECT_DOUBLE_EQ(s.paintCpu.mean, 1);
     EXPECT_NEAR(s.interval.max, 100.0 / 3, 1e-9);
     EXPECT_DOUBLE_EQ(s.stages[kStageFill].median, 7);
     EXPECT_NEAR(s.windowMs, 3000 + 12, 1e-9);
