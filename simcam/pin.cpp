@@ -6,11 +6,14 @@
 #include <vfwmsgs.h>
 
 #include <algorithm>
+#include <cmath>
+#include <memory>
 #include <new>
 
 #include "simcam/enumerators.h"
 #include "simcam/filter.h"
 #include "simcam/frame_maker.h"
+#include "simcam/frame_schedule.h"
 #include "simcam/media_types.h"
 #include "simcam/registration.h"
 #include "simcam/render_worker.h"
@@ -461,16 +464,20 @@ void SimcamPin::Stream(HANDLE stop, IMemAllocator* allocator, IMemInputPin* inpu
 
 void SimcamPin::StreamFrames(HANDLE stop, IMemAllocator* allocator, IMemInputPin* input,
                              const SimFormat& format) {
-    RenderWorker worker(format, MaxSampleBytes(format));
+    std::unique_ptr<CameraPerf> perf = CameraPerfFromEnvironment();
+    RenderWorker worker(format, MaxSampleBytes(format), perf.get());
     if (!worker.Start()) return;
+    double sendMs = 0;
     const SampleFiller fromWorker = [&](SimMode mode, const SceneControls& controls,
                                         uint64_t sequence, BYTE* out, size_t capacity) {
-        return worker.Sample(mode, controls, sequence, out, capacity);
+        const double begin = NowMs();
+        const size_t length = worker.Sample(mode, controls, sequence, out, capacity);
+        sendMs = NowMs() - begin;
+        return length;
     };
-    const double periodMs = 1000.0 / filter_->config().fps;
+    FrameSchedule schedule(1000.0 / filter_->config().fps);
     StreamState state;
     LONG generation = -1;
-    double due = 0;
     const HANDLE untilRunning[2] = {stop, filter_->runEvent()};
     for (;;) {
         if (WaitForMultipleObjects(2, untilRunning, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) break;
@@ -478,15 +485,16 @@ void SimcamPin::StreamFrames(HANDLE stop, IMemAllocator* allocator, IMemInputPin
         const LONG current = filter_->RunGeneration();
         if (current != generation) {
             generation = current;
-            due = now;
+            schedule.Restart(now);
             state.lastEnd = 0;
         }
+        const double due = schedule.DueMs();
         if (now < due) {
-            if (WaitForSingleObject(stop, static_cast<DWORD>(due - now) + 1) != WAIT_TIMEOUT) break;
+            if (WaitForSingleObject(stop, static_cast<DWORD>(std::ceil(due - now))) != WAIT_TIMEOUT)
+                break;
             continue;
         }
-        due += periodMs;
-        if (now - due > 2 * periodMs) due = now + periodMs;  // fell behind: no burst
+        const uint64_t skipped = schedule.Take(now);
         if (!filter_->RefreshLiveState()) {
             // Unplugged: a real camera goes silent and the graph hears of it.
             filter_->ReportDeviceLost();
@@ -494,8 +502,11 @@ void SimcamPin::StreamFrames(HANDLE stop, IMemAllocator* allocator, IMemInputPin
             break;
         }
         const HRESULT hr = DeliverOne(allocator, input, &state, fromWorker);
+        if (perf != nullptr && hr == S_OK) perf->Sent(due, now, sendMs, skipped);
         if (FAILED(hr) && WaitForSingleObject(stop, kRetryAfterFailureMs) != WAIT_TIMEOUT) break;
     }
+    worker.Stop();
+    if (perf != nullptr) WriteCameraPerf(*perf, worker.ThreadCpuMs());
 }
 
 void SimcamPin::StreamStills(HANDLE stop, IMemAllocator* allocator, IMemInputPin* input,
