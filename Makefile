@@ -8,7 +8,7 @@ export TL_BUILD := $(BUILD)
 JOBS ?= $(shell nproc)
 CMAKE_GEN := -G Ninja
 
-.PHONY: setup native win bench-build run test test-native test-win test-e2e fuzz package test-package bench clean
+.PHONY: setup native win bench-build run test test-native test-win test-e2e fuzz package test-package bench perf clean
 
 setup:
 	@bash scripts/setup.sh
@@ -55,6 +55,11 @@ run: win
 
 bench: bench-build
 	@$(BUILD)/bench/bench/tessaloom_bench $(BENCH_ARGS)
+
+# The running program at 1080p30 on the simulated microscope, state by state, beside the
+# TurboJPEG anchor measured in the same run (build/perf/table.txt). Not part of `make test`.
+perf: win bench-build
+	@scripts/perf.sh
 
 clean:
 	rm -rf $(BUILD)/native $(BUILD)/win $(BUILD)/bench $(BUILD)/fuzz $(BUILD)/package
