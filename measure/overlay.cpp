@@ -28,6 +28,7 @@ void CreateStyleObjects(OverlayResources& r) {
                    &r.measurePen);
     GdipCreatePen1(OpaqueArgb(r.style.lineColor), 1.0f, UnitWorld, &r.thinPen);
     r.lineBrush = CreateSolidBrush(r.style.lineColor);
+    r.gridPen = CreatePen(PS_SOLID, 1, r.style.gridColor);
     r.labelFont = CreateLabelFont(r.style.textSize);
 }
 
@@ -35,9 +36,11 @@ void DeleteStyleObjects(OverlayResources& r) {
     if (r.measurePen != nullptr) GdipDeletePen(r.measurePen);
     if (r.thinPen != nullptr) GdipDeletePen(r.thinPen);
     if (r.lineBrush != nullptr) DeleteObject(r.lineBrush);
+    if (r.gridPen != nullptr) DeleteObject(r.gridPen);
     if (r.labelFont != nullptr) DeleteObject(r.labelFont);
     r.measurePen = r.thinPen = nullptr;
     r.lineBrush = nullptr;
+    r.gridPen = nullptr;
     r.labelFont = nullptr;
 }
 
@@ -184,12 +187,10 @@ void DrawCrossline(const OverlayResources& resources, const ViewGeometry& view,
     const CrosslineDrawing drawing = DrawingOfCrossline(
         PictureOf(view), calibration,
         [dc](std::u16string_view text) { return MeasureInCurrentFont(dc, text); });
-    HPEN pen = CreatePen(PS_SOLID, 1, resources.style.gridColor);
-    HGDIOBJ previous = SelectObject(dc, pen);
+    HGDIOBJ previous = SelectObject(dc, resources.gridPen);
     DrawGdiLines(dc, drawing.lines);
     if (drawing.hasValue) DrawTextBox(dc, drawing.value, resources.style.textColor);
     SelectObject(dc, previous);
-    DeleteObject(pen);
 }
 
 void DrawRuler(const OverlayResources& resources, const ViewGeometry& view,

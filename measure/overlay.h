@@ -20,6 +20,7 @@ struct OverlayResources {
     Gdiplus::GpPen* measurePen = nullptr;     // lineColor, lineWidth
     Gdiplus::GpPen* thinPen = nullptr;        // lineColor, 1 pixel
     HBRUSH lineBrush = nullptr;
+    HPEN gridPen = nullptr;  // gridColor, 1 pixel: the crossline
     HFONT labelFont = nullptr;
     OverlayStyle style;
 };
