@@ -13,8 +13,11 @@
 #include "capture/capture_graph.h"
 #include "capture/device_lifecycle.h"
 #include "capture/open_device_dialog.h"
+#include "measure/calibration_dialog.h"
+#include "measure/calibration_manager.h"
 #include "measure/calibration_types.h"
 #include "measure/camera_view.h"
+#include "measure/input_text_dialog.h"
 #include "panel/quick_adjust_dialog.h"
 #include "pipeline/video_format.h"
 #include "resources/resource_ids.h"
@@ -139,7 +142,12 @@ void SelectTool(int32_t tool) {
     SetToolButton(tool, true);
     SendViewCommand(kViewCmdSetTool, tool);
     SendViewCommand(kViewCmdSetZoom, kZoomActualSize);
-    if (CameraView_Measure().CurrentTool() == kToolText) return;
+    if (CameraView_Measure().CurrentTool() == kToolText) {
+        if (!Capture_IsOpen() || App_ModelessDialog(kInputTextDialog) != nullptr) return;
+        CameraView_Measure().BeginTextPlacement();
+        App_SetModelessDialog(kInputTextDialog, InputTextDialog_Create(g_app.mainWindow));
+        return;
+    }
     App_CloseModelessDialog(kInputTextDialog);
 }
 
@@ -156,6 +164,16 @@ void OnTextTool() {
         StopMeasuring();
     }
     SendViewCommand(kViewCmdSetZoom, kZoomActualSize);
+}
+
+// Manager, then the calibration dialog with the ruler; that dialog's end brings the manager
+// back through this same command.
+void StartCalibration(HWND hwnd) {
+    if (!Capture_IsOpen() || CalibrationDialogOpen()) return;
+    if (CalibrationManager_Run(hwnd) != IDC_CALIB_CALIBRATE) return;
+    App_SetModelessDialog(kCalibrationDialog, CalibrationDialog_Create(hwnd));
+    SendViewCommand(kViewCmdSetZoom, kZoomActualSize);
+    CameraView_StartCalibrationRuler();
 }
 
 // The dialog starts at the open camera's format and picture size, or at nothing in particular.
@@ -288,7 +306,7 @@ void OnTestPattern() {
 }
 
 // False for ids this window does not handle, which go to default processing.
-bool OnCommand(int id) {
+bool OnCommand(HWND hwnd, int id) {
     const int32_t tool = ToolOfButton(id);
     if (tool >= 0) {
         SelectTool(tool);
@@ -317,6 +335,9 @@ bool OnCommand(int id) {
         case kCmdQuickRatio:
         case kCmdQuickGain:
             ShowQuickAdjust(g_app.mainWindow, id);
+            return true;
+        case kCmdCalibration:
+            StartCalibration(hwnd);
             return true;
         case kCmdDeleteLastShape:
             OnDeleteShapes(false);
@@ -364,7 +385,7 @@ LRESULT CALLBACK MainWnd_Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
             OnDestroy();
             return 0;
         case WM_COMMAND:
-            if (OnCommand(LOWORD(wParam))) return 0;
+            if (OnCommand(hwnd, LOWORD(wParam))) return 0;
             break;
         case WM_TIMER:
             return 0;

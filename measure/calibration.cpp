@@ -91,7 +91,8 @@ bool MakeCalibration(CalibrationRecord& slot, int32_t unit, int32_t rulerPixels,
                      int32_t streamWidth, int32_t streamHeight, int32_t date) {
     if (!(typedLength > 0.0f)) return false;
     const float scale = static_cast<float>(rulerPixels) / typedLength;
-    if (!(scale > 0.0f)) return false;
+    // A length too small for the ruler overflows to an infinite scale that no label can use.
+    if (!(scale > 0.0f) || !std::isfinite(scale)) return false;
     slot.unit = unit;
     slot.linePixels = rulerPixels;
     slot.realLength = typedLength;

@@ -46,7 +46,8 @@ std::string ScaleStepDebugLine(const ActiveCalibration& active);
 // Pixels per unit for a stored record: kNoCalibrationScale unless realLength is above 0.
 float ScaleOf(int32_t linePixels, float realLength);
 // Fills `slot` from a ruler of `rulerPixels` and the length the user typed. Returns false and
-// leaves the slot untouched when the length or the resulting scale is not above 0.
+// leaves the slot untouched when the length or the resulting scale is not above 0, or the
+// scale is not finite.
 // `date` is year * 10000 + month * 100 + day.
 bool MakeCalibration(CalibrationRecord& slot, int32_t unit, int32_t rulerPixels, float typedLength,
                      int32_t streamWidth, int32_t streamHeight, int32_t date);

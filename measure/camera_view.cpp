@@ -631,6 +631,16 @@ void CameraView_FlipVertically() {
 MeasureModel& CameraView_Measure() { return g_measure; }
 const ActiveCalibration& CameraView_Calibration() { return g_view.calibration; }
 bool CameraView_Crossline() { return g_view.crosslineOn; }
+void CameraView_StartCalibrationRuler() {
+    g_measure.Ruler().length = kRulerUnplacedLength;
+    InvalidateRect(g_view.window, nullptr, FALSE);
+}
+
+int32_t CameraView_RulerLength() {
+    PlaceRuler(g_measure.Ruler(), g_view.pictureWidth);
+    return g_measure.Ruler().length;
+}
+
 void CameraView_EndCalibrationRuler() {
     g_measure.Ruler().length = 0;
     InvalidateRect(g_view.window, nullptr, FALSE);

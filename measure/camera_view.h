@@ -73,7 +73,11 @@ MeasureModel& CameraView_Measure();
 const ActiveCalibration& CameraView_Calibration();
 bool CameraView_Crossline();
 void CameraView_SetCrossline(bool on);
+// The calibration ruler shows, centred and not yet placed (the calibration dialog opened).
+void CameraView_StartCalibrationRuler();
 // The calibration ruler is hidden again (the calibration dialog went away).
 void CameraView_EndCalibrationRuler();
+// The ruler's length in picture pixels, placed first if no picture has placed it yet.
+int32_t CameraView_RulerLength();
 // Builds and presents the picture now (drags, scrolling, hover).
 void CameraView_ComposeNow();

@@ -69,6 +69,35 @@
 #define IDC_QUICK_SLIDER 101
 #define IDC_QUICK_VALUE 102
 
+// Input-text dialog.
+#define IDD_INPUT_TEXT 135
+#define IDC_INPUT_TEXT_EDIT 3027
+
+// Calibration manager.
+#define IDD_CALIBRATION_MANAGER 136
+#define IDC_CALIB_LIST 3005
+#define IDC_CALIB_RENAME 1030
+#define IDC_CALIB_DELETE 1031
+#define IDC_CALIB_CALIBRATE 3017  // also the dialog's result when Calibrate ends it
+#define IDC_CALIB_APPLY 6
+#define IDC_CALIB_HELP 3033
+
+// Calibration dialog (the ruler's length).
+#define IDD_CALIBRATION 137
+#define IDC_CALIB_TIP1 100
+#define IDC_CALIB_TIP2 101
+#define IDC_CALIB_UNIT_LABEL 102
+#define IDC_CALIB_UNIT_TIP 103
+#define IDC_CALIB_LENGTH 3011
+#define IDC_CALIB_UNIT_LIST 1005
+
+// Calibration help.
+#define IDD_CALIBRATION_HELP 138
+#define IDC_HELP_STEP1 100
+#define IDC_HELP_STEP2 101
+#define IDC_HELP_STEP3 102
+#define IDC_HELP_PICTURE 103
+
 #ifndef RC_INVOKED
 
 // Children of the main window.

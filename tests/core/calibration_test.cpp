@@ -102,7 +102,9 @@ TEST(CalibrationTable, StartsWithNothingActiveAndTheFirstRowSelected) {
 
 TEST(MakeCalibration, StoresScaleFrameSizeAndDateOnlyForAPositiveLength) {
     CalibrationRecord slot = kFreeCalibration;
-    for (float length : {0.0f, -2.5f, std::nanf(""), std::numeric_limits<float>::infinity()}) {
+    // The last: a length so small that 500 pixels over it overflow the float scale.
+    for (float length : {0.0f, -2.5f, std::nanf(""), std::numeric_limits<float>::infinity(),
+                         1e-37f}) {
         EXPECT_FALSE(MakeCalibration(slot, kUnitMicrons, 500, length, 640, 480, 20240101)) << length;
         EXPECT_EQ(slot.scale, kNoCalibrationScale);
         EXPECT_EQ(slot.linePixels, 0);

@@ -1,5 +1,7 @@
-// Drives modal dialogs from a test: the steps run on the test's own thread, from a timer that
-// the dialog's modal loop dispatches, each once the dialog it waits for is showing.
+// For tests of the program's dialogs: a driver for modal dialogs, whose steps run on the
+// test's own thread from a timer that the dialog's modal loop dispatches, each once the dialog
+// it waits for is showing; control helpers; the program's settings key kept for the test;
+// pictures of the dialogs.
 #pragma once
 #include <windows.h>
 
@@ -35,7 +37,7 @@ public:
 
     DialogDriver() {
         instance_ = this;
-        timer_ = SetTimer(nullptr, 0, 30, &DialogDriver::Tick);
+        timer_ = SetTimer(nullptr, 0, kTickMs, &DialogDriver::Tick);
     }
     ~DialogDriver() {
         KillTimer(nullptr, timer_);
@@ -45,11 +47,14 @@ public:
     DialogDriver& operator=(const DialogDriver&) = delete;
 
     // `step` runs once a dialog that `match` accepts shows; steps run in the order given.
-    void When(Match match, Step step) { steps_.push_back({std::move(match), std::move(step)}); }
+    void When(Match match, Step step) {
+        if (steps_.empty()) waitingSince_ = GetTickCount();
+        steps_.push_back({std::move(match), std::move(step)});
+    }
     bool Done() const { return steps_.empty(); }
-    // Steps that never found their dialog within the deadline; their dialogs were cancelled.
+    // Steps that never found their dialog within the deadline, and dialogs left open after
+    // the last step; the dialogs showing then were cancelled.
     int Missed() const { return missed_; }
-    void SetDeadline(DWORD ms) { deadlineMs_ = ms; }
 
 private:
     struct Pending {
@@ -57,34 +62,58 @@ private:
         Step step;
     };
 
+    // Steps may open further dialogs (a message box) or pump messages themselves: the ticks
+    // inside them run the next steps, but never on a dialog whose step is still running.
     static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
         DialogDriver* self = instance_;
-        if (self == nullptr || self->running_ || self->steps_.empty()) return;
-        for (HWND dialog : ActiveDialogs()) {
+        if (self == nullptr) return;
+        std::vector<HWND> active;
+        for (HWND dialog : ActiveDialogs())
+            if (!self->IsBusy(dialog)) active.push_back(dialog);
+        if (self->steps_.empty()) {
+            // A dialog that no step closed would keep the test in its loop for ever.
+            if (active.empty()) self->waitingSince_ = GetTickCount();
+            if (GetTickCount() - self->waitingSince_ < self->deadlineMs_) return;
+            ++self->missed_;
+            self->waitingSince_ = GetTickCount();
+            for (HWND dialog : active) PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+            return;
+        }
+        for (HWND dialog : active) {
             if (!self->steps_.front().match(dialog)) continue;
             Pending next = std::move(self->steps_.front());
             self->steps_.pop_front();
-            self->running_ = true;  // a step may pump messages itself
+            self->busy_.push_back(dialog);
+            // A timer whose procedure is running gets no ticks in the loops nested inside it:
+            // a fresh timer drives the steps meant for dialogs that this step opens.
+            const UINT_PTR nested = SetTimer(nullptr, 0, kTickMs, &DialogDriver::Tick);
             next.step(dialog);
-            self->running_ = false;
+            KillTimer(nullptr, nested);
+            self->busy_.pop_back();
             self->waitingSince_ = GetTickCount();
             return;
         }
-        if (self->waitingSince_ == 0) self->waitingSince_ = GetTickCount();
         if (GetTickCount() - self->waitingSince_ < self->deadlineMs_) return;
         // A dialog that never came, or a wrong one: cancel what shows so the test goes on.
         ++self->missed_;
         self->steps_.pop_front();
         self->waitingSince_ = GetTickCount();
-        for (HWND dialog : ActiveDialogs()) PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        for (HWND dialog : active) PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
     }
 
+    bool IsBusy(HWND dialog) const {
+        for (HWND busy : busy_)
+            if (busy == dialog) return true;
+        return false;
+    }
+
+    static constexpr UINT kTickMs = 30;
     static DialogDriver* instance_;
     UINT_PTR timer_ = 0;
     std::deque<Pending> steps_;
-    bool running_ = false;
+    std::vector<HWND> busy_;
     DWORD waitingSince_ = 0;
-    DWORD deadlineMs_ = 10000;
+    static constexpr DWORD deadlineMs_ = 10000;
     int missed_ = 0;
 };
 
@@ -143,6 +172,9 @@ inline void ChooseComboEntry(HWND dialog, int id, int index) {
 inline void ClickButton(HWND dialog, int id) {
     SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
 }
+
+// Escape, or the close button of the title bar.
+inline void CloseDialog(HWND dialog) { SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0); }
 
 // The settings a test's dialogs save go to the program's own key: this keeps a copy of that
 // key for the test's life and puts it back afterwards. Settings are loaded from a key of the

@@ -20,6 +20,7 @@
 #include "settings/app_settings.h"
 #include "settings/settings_store.h"
 #include "settings/text_tables.h"
+#include "win/camera_main_window.h"
 #include "win/dialog_driver.h"
 #include "win/simcam_tool.h"
 
@@ -54,48 +55,11 @@ DWORD StoredNumber(const wchar_t* name) {
     return value;
 }
 
-class OpenDeviceDialogTest : public testing::Test {
+class OpenDeviceDialogTest : public MainWindowTest {
 protected:
-    static void SetUpTestSuite() {
-        RunSimcam(L"unplug --all");
-        ASSERT_TRUE(App_RegisterWindowClasses(GetModuleHandleW(nullptr)));
-    }
-    void SetUp() override {
-        LoadSettings(keys_.TestKey(), keys_.Documents());
-    }
-    void TearDown() override {
-        if (main_ != nullptr && IsWindow(main_)) DestroyWindow(main_);
-        MSG quit;
-        while (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-        }
-        for (const auto& name : plugged_) RunSimcam(L"unplug " + name);
-        PumpFor(50);
-        g_settings.language = kLanguageEnglish;
-        SelectLanguageTexts(kLanguageEnglish);
-    }
-    void Plug(const std::wstring& name, const std::wstring& formats) {
-        const SimcamResult r =
-            RunSimcam(L"plug " + name + L" --friendly " + name + L" --formats " + formats);
-        ASSERT_EQ(r.code, 0u) << r.output;
-        plugged_.push_back(name);
-    }
-    void CreateMain() {
-        main_ = MainWindow_Create(GetModuleHandleW(nullptr));
-        ASSERT_NE(main_, nullptr);
-        SetWindowPos(main_, nullptr, 0, 0, 1200, 800, SWP_NOZORDER);
-        ShowWindow(main_, SW_SHOWNORMAL);
-    }
-    bool Streaming(const std::wstring& device, int width) {
-        return PumpUntil([&] {
-            return Capture_FramesFlowing() && g_capture.deviceName == device &&
-                   g_pipeline.format.width == width && CameraView_PictureWidth() != 0;
-        }, 10000);
-    }
+    OpenDeviceDialogTest()
+        : MainWindowTest(L"Software\\TessaloomOpenDeviceTest", L"TessaloomOpenDeviceDocs") {}
     void OpenDialog() { SendMessageW(main_, WM_COMMAND, kCmdOpenDevice, 0); }
-
-    ProgramKeyGuard keys_{L"Software\\TessaloomOpenDeviceTest", L"TessaloomOpenDeviceDocs"};
-    HWND main_ = nullptr;
-    std::vector<std::wstring> plugged_;
 };
 
 TEST_F(OpenDeviceDialogTest, WithoutACameraOnlyCancelEndsIt) {
@@ -235,8 +199,7 @@ TEST_F(OpenDeviceDialogTest, TakesTheChosenLanguage) {
         const wchar_t* shot;
     } languages[] = {{kLanguageChinese, L"open-device-zh"}, {kLanguageJapanese, L"open-device-ja"}};
     for (const auto& l : languages) {
-        g_settings.language = l.language;
-        SelectLanguageTexts(l.language);
+        UseLanguage(l.language);
         DialogDriver driver;
         std::wstring title, label, open;
         driver.When(IsOpenDeviceDialog, [&](HWND d) {
