@@ -13,10 +13,6 @@
 
 namespace {
 
-struct ColorRecord {
-    SectionBase base;
-};
-
 int LabelId(int row) { return kIdFirstPropertyLabel + row; }
 int SliderId(int row) { return kIdFirstPropertySlider + row; }
 
@@ -32,7 +28,7 @@ void SetLabel(HWND hwnd, int row, const std::u16string& text) {
 }
 
 LRESULT OnCreate(HWND hwnd) {
-    auto* record = Section_Attach<ColorRecord>(hwnd, kSectionColor, kColorBodyUnits);
+    SectionBase* record = Section_Attach(hwnd, kSectionColor, kColorBodyUnits);
     if (record == nullptr) return -1;
     Section_CreateHeader(hwnd);
     for (int row = 0; row < kNamedPropertyCount; ++row) {
@@ -99,6 +95,10 @@ void Refresh(HWND hwnd) {
     FillFrequencyList(hwnd);
 }
 
+void OnRefresh(HWND hwnd, WPARAM reason) {
+    if (reason == kRefreshZoom || reason == kRefreshDeviceState) Refresh(hwnd);
+}
+
 void OnReloadTexts(HWND hwnd) {
     Section_SetHeaderText(hwnd, "color");
     Section_SetText(hwnd, kIdAutoExposure, "auto");
@@ -154,27 +154,13 @@ void OnCommand(HWND hwnd, int id, int code) {
 }  // namespace
 
 LRESULT CALLBACK ColorSection_Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_CREATE) return OnCreate(hwnd);
-    auto* record = Section_RecordOf<ColorRecord>(hwnd);
-    if (record == nullptr) return DefWindowProcW(hwnd, msg, wParam, lParam);
-    LRESULT common = 0;
-    if (Section_HandleCommon(record->base, msg, wParam, &common)) return common;
+    static constexpr SectionHandlers kHandlers = {OnSize, OnRefresh, OnCommand};
     switch (msg) {
-        case WM_SIZE:
-            if (LOWORD(lParam) != 0 && HIWORD(lParam) != 0) OnSize(hwnd, LOWORD(lParam));
-            return 0;
-        case WM_APP_PANEL_REFRESH:
-            if (wParam == kRefreshZoom || wParam == kRefreshDeviceState) Refresh(hwnd);
-            return 0;
-        case WM_COMMAND:
-            OnCommand(hwnd, LOWORD(wParam), HIWORD(wParam));
-            return 0;
+        case WM_CREATE:
+            return OnCreate(hwnd);
         case WM_HSCROLL:
             OnSlider(hwnd, reinterpret_cast<HWND>(lParam), LOWORD(wParam), HIWORD(wParam));
             return 0;
-        case WM_DESTROY:
-            Section_Detach<ColorRecord>(hwnd);
-            return 0;
     }
-    return DefWindowProcW(hwnd, msg, wParam, lParam);
+    return Section_Proc(hwnd, msg, wParam, lParam, kHandlers);
 }

@@ -17,10 +17,6 @@
 
 namespace {
 
-struct DeviceRecord {
-    SectionBase base;
-};
-
 void AddEntry(HWND combo, const wchar_t* text) {
     SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
 }
@@ -131,7 +127,7 @@ void SetButtonIcon(HWND hwnd, int id, int iconId) {
 }
 
 LRESULT OnCreate(HWND hwnd) {
-    auto* record = Section_Attach<DeviceRecord>(hwnd, kSectionDevice, kDeviceBodyUnits);
+    SectionBase* record = Section_Attach(hwnd, kSectionDevice, kDeviceBodyUnits);
     if (record == nullptr) return -1;
     Section_CreateHeader(hwnd);
     const DWORD captionStyle = WS_CHILD | SS_RIGHT;
@@ -190,24 +186,10 @@ void OnCommand(HWND hwnd, int id, int code) {
 }  // namespace
 
 LRESULT CALLBACK DeviceSection_Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_CREATE) return OnCreate(hwnd);
-    auto* record = Section_RecordOf<DeviceRecord>(hwnd);
-    if (record == nullptr) return DefWindowProcW(hwnd, msg, wParam, lParam);
-    LRESULT common = 0;
-    if (Section_HandleCommon(record->base, msg, wParam, &common)) return common;
+    static constexpr SectionHandlers kHandlers = {OnSize, OnRefresh, OnCommand};
     switch (msg) {
-        case WM_SIZE:
-            if (LOWORD(lParam) != 0 && HIWORD(lParam) != 0) OnSize(hwnd, LOWORD(lParam));
-            return 0;
-        case WM_APP_PANEL_REFRESH:
-            OnRefresh(hwnd, wParam);
-            return 0;
-        case WM_COMMAND:
-            OnCommand(hwnd, LOWORD(wParam), HIWORD(wParam));
-            return 0;
-        case WM_DESTROY:
-            Section_Detach<DeviceRecord>(hwnd);
-            return 0;
+        case WM_CREATE:
+            return OnCreate(hwnd);
     }
-    return DefWindowProcW(hwnd, msg, wParam, lParam);
+    return Section_Proc(hwnd, msg, wParam, lParam, kHandlers);
 }

@@ -28,15 +28,11 @@ constexpr LPARAM kPreviewZoomPercent = 25;
 constexpr DWORD kListStyle = WS_CHILD | WS_BORDER | WS_VSCROLL | LBS_NOTIFY |
                              LBS_OWNERDRAWFIXED | LBS_NODATA | LBS_NOINTEGRALHEIGHT;
 
-struct FilesRecord {
-    SectionBase base;
-};
-
 // Rows are as high as a 12-point line, whatever the list's own font.
 int RowHeight() {
     static const int height = [] {
         HFONT rowFont = Panel_CreateFont(kRowFontPoints);  // kept for the process, like the others
-        return Panel_TextHeight(nullptr, rowFont) + kRowPadding;
+        return Panel_TextHeight(rowFont) + kRowPadding;
     }();
     return height;
 }
@@ -80,9 +76,9 @@ void ShowInPreview(HWND hwnd, const std::u16string& path) {
 
 LRESULT OnCreate(HWND hwnd, const CREATESTRUCTW* create) {
     const int panelWidth = static_cast<int>(reinterpret_cast<INT_PTR>(create->lpCreateParams));
-    auto* record = Section_Attach<FilesRecord>(hwnd, kSectionFiles, kFilesBodyUnits);
+    SectionBase* record = Section_Attach(hwnd, kSectionFiles, kFilesBodyUnits);
     if (record == nullptr) return -1;
-    record->base.expandedHeight =
+    record->expandedHeight =
         FilesExpandedHeight(Panel_Metrics().units, FilesInitialWidth(panelWidth));
     Section_CreateHeader(hwnd);
     HWND list = Section_CreateControl(hwnd, WC_LISTBOXW, L"", kListStyle, kIdFileList);
@@ -92,11 +88,11 @@ LRESULT OnCreate(HWND hwnd, const CREATESTRUCTW* create) {
     return 0;
 }
 
-void OnSize(FilesRecord& record, int width) {
+void OnSize(HWND hwnd, int width) {
     const DialogUnits& units = Panel_Metrics().units;
-    record.base.expandedHeight = FilesExpandedHeight(units, width);
+    Section_RecordOf(hwnd)->expandedHeight = FilesExpandedHeight(units, width);
     const auto rects = FilesSectionLayout(width, units);
-    Section_ApplyLayout(record.base.window, rects.data(), kFilesControlCount);
+    Section_ApplyLayout(hwnd, rects.data(), kFilesControlCount);
 }
 
 void OnDrawItem(const DRAWITEMSTRUCT& item) {
@@ -131,6 +127,9 @@ void OnFileAdded(HWND hwnd) {
     ShowInPreview(hwnd, LatestFiles()[count - 1]);
 }
 
+// Nothing here depends on the device or the zoom.
+void OnRefresh(HWND, WPARAM) {}
+
 void OnCommand(HWND hwnd, int id, int code) {
     if (id == kCmdReloadTexts) {
         Section_SetHeaderText(hwnd, "files");
@@ -142,35 +141,22 @@ void OnCommand(HWND hwnd, int id, int code) {
 }  // namespace
 
 LRESULT CALLBACK FilesSection_Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_CREATE) return OnCreate(hwnd, reinterpret_cast<const CREATESTRUCTW*>(lParam));
-    auto* record = Section_RecordOf<FilesRecord>(hwnd);
-    if (record == nullptr) return DefWindowProcW(hwnd, msg, wParam, lParam);
-    LRESULT common = 0;
-    if (Section_HandleCommon(record->base, msg, wParam, &common)) return common;
+    static constexpr SectionHandlers kHandlers = {OnSize, OnRefresh, OnCommand};
     switch (msg) {
-        case WM_SIZE:
-            if (LOWORD(lParam) != 0 && HIWORD(lParam) != 0) OnSize(*record, LOWORD(lParam));
-            return 0;
+        case WM_CREATE:
+            return OnCreate(hwnd, reinterpret_cast<const CREATESTRUCTW*>(lParam));
         case WM_MEASUREITEM:
             reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = RowHeight();
             return TRUE;
         case WM_DRAWITEM:
             OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
             return TRUE;
-        case WM_COMMAND:
-            OnCommand(hwnd, LOWORD(wParam), HIWORD(wParam));
-            return 0;
         case WM_APP_FILE_ADDED:
             OnFileAdded(hwnd);
             return 0;
         case WM_APP_IMAGE_CLICK:
             if (wParam != 0) OpenWithItsProgram(hwnd, SelectedPath(hwnd));
             return 0;
-        case WM_APP_PANEL_REFRESH:  // nothing here depends on the device
-            return 0;
-        case WM_DESTROY:
-            Section_Detach<FilesRecord>(hwnd);
-            return 0;
     }
-    return DefWindowProcW(hwnd, msg, wParam, lParam);
+    return Section_Proc(hwnd, msg, wParam, lParam, kHandlers);
 }

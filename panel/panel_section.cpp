@@ -1,5 +1,7 @@
 #include "panel/panel_section.h"
 
+#include <new>
+
 #include "app/window_classes.h"
 #include "panel/control_panel.h"
 #include "resources/resource_ids.h"
@@ -27,7 +29,7 @@ PanelMetrics ComputeMetrics() {
     m.units = {LOWORD(base), HIWORD(base)};
     m.headerFont = Panel_CreateFont(kHeaderFontPoints);
     m.bodyFont = Panel_CreateFont(kBodyFontPoints);
-    m.lineStep = Panel_TextHeight(nullptr, m.bodyFont);
+    m.lineStep = Panel_TextHeight(m.bodyFont);
     m.background = CreateSolidBrush(kPanelBackground);
     return m;
 }
@@ -145,13 +147,13 @@ HFONT Panel_CreateFont(int points) {
                        L"Segoe UI");
 }
 
-int Panel_TextHeight(HWND hwnd, HFONT font) {
-    HDC dc = GetDC(hwnd);
+int Panel_TextHeight(HFONT font) {
+    HDC dc = GetDC(nullptr);
     HGDIOBJ old = SelectObject(dc, font);
     SIZE extent = {};
     GetTextExtentExPointW(dc, L"ZH", 2, 0, nullptr, nullptr, &extent);
     SelectObject(dc, old);
-    ReleaseDC(hwnd, dc);
+    ReleaseDC(nullptr, dc);
     return extent.cy;
 }
 
@@ -207,18 +209,31 @@ void Section_EnableControls(HWND section, int firstId, int lastId, bool enable) 
 
 HWND Section_MainWindow(HWND section) { return GetParent(GetParent(section)); }
 
-bool Section_HandleCommon(SectionBase& base, UINT msg, WPARAM wParam, LRESULT* result) {
+SectionBase* Section_Attach(HWND section, int order, int bodyUnits) {
+    const DialogUnits& units = Panel_Metrics().units;
+    auto* base = new (std::nothrow) SectionBase{section, order, SectionCollapsedHeight(units),
+                                                SectionExpandedHeight(units, bodyUnits), false};
+    if (base != nullptr) SetWindowLongPtrW(section, 0, reinterpret_cast<LONG_PTR>(base));
+    return base;
+}
+
+SectionBase* Section_RecordOf(HWND section) {
+    return reinterpret_cast<SectionBase*>(GetWindowLongPtrW(section, 0));
+}
+
+LRESULT Section_Proc(HWND section, UINT msg, WPARAM wParam, LPARAM lParam,
+                     const SectionHandlers& handlers) {
+    SectionBase* base = Section_RecordOf(section);
+    if (base == nullptr) return DefWindowProcW(section, msg, wParam, lParam);
     switch (msg) {
         case WM_APP_SECTION_HEIGHTS:
-            *result = MAKELONG(base.collapsedHeight, base.expandedHeight);
-            return true;
+            return MAKELONG(base->collapsedHeight, base->expandedHeight);
         case WM_APP_SECTION_TOGGLE:
-            base.expanded = wParam != 0;
-            ShowSectionControls(base.window, base.expanded);
-            PostMessageW(GetParent(base.window), WM_APP_SECTION_TOGGLE,
-                         static_cast<WPARAM>(base.order), base.expanded ? 1 : 0);
-            *result = 0;
-            return true;
+            base->expanded = wParam != 0;
+            ShowSectionControls(section, base->expanded);
+            PostMessageW(GetParent(section), WM_APP_SECTION_TOGGLE,
+                         static_cast<WPARAM>(base->order), base->expanded ? 1 : 0);
+            return 0;
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLORBTN:
         case WM_CTLCOLOREDIT:
@@ -226,10 +241,22 @@ bool Section_HandleCommon(SectionBase& base, UINT msg, WPARAM wParam, LRESULT* r
         case WM_CTLCOLORSCROLLBAR:
         case WM_CTLCOLORDLG:
         case WM_CTLCOLORMSGBOX:
-            *result = ControlColours(reinterpret_cast<HDC>(wParam));
-            return true;
+            return ControlColours(reinterpret_cast<HDC>(wParam));
+        case WM_SIZE:
+            if (LOWORD(lParam) != 0 && HIWORD(lParam) != 0) handlers.layout(section, LOWORD(lParam));
+            return 0;
+        case WM_APP_PANEL_REFRESH:
+            handlers.refresh(section, wParam);
+            return 0;
+        case WM_COMMAND:
+            handlers.command(section, LOWORD(wParam), HIWORD(wParam));
+            return 0;
+        case WM_DESTROY:
+            SetWindowLongPtrW(section, 0, 0);
+            delete base;
+            return 0;
     }
-    return false;
+    return DefWindowProcW(section, msg, wParam, lParam);
 }
 
 LRESULT CALLBACK SectionHeader_Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {

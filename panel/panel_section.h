@@ -4,8 +4,6 @@
 #pragma once
 #include <windows.h>
 
-#include <new>
-
 #include "panel/panel_geometry.h"
 
 // To a section: the reply holds the expanded height in the high word and the collapsed
@@ -27,10 +25,10 @@ struct PanelMetrics {
 const PanelMetrics& Panel_Metrics();
 // "Segoe UI" of the given size and weight 300 for the screen's vertical resolution.
 HFONT Panel_CreateFont(int points);
-// Height of "ZH" in a font.
-int Panel_TextHeight(HWND hwnd, HFONT font);
+// Height of "ZH" in a font on the screen.
+int Panel_TextHeight(HFONT font);
 
-// The first member of every section's record.
+// Each section's record.
 struct SectionBase {
     HWND window;
     int order;  // SectionOrder
@@ -39,29 +37,10 @@ struct SectionBase {
     bool expanded;
 };
 
-// Allocates a section's record (zeroed), keeps it in the window's extra bytes and fills the
-// base: heights from the metrics and the body units. Null when out of memory.
-template <typename Record>
-Record* Section_Attach(HWND section, int order, int bodyUnits) {
-    auto* record = new (std::nothrow) Record();
-    if (record == nullptr) return nullptr;
-    SectionBase& base = record->base;
-    base.window = section;
-    base.order = order;
-    base.collapsedHeight = SectionCollapsedHeight(Panel_Metrics().units);
-    base.expandedHeight = SectionExpandedHeight(Panel_Metrics().units, bodyUnits);
-    SetWindowLongPtrW(section, 0, reinterpret_cast<LONG_PTR>(record));
-    return record;
-}
-template <typename Record>
-Record* Section_RecordOf(HWND section) {
-    return reinterpret_cast<Record*>(GetWindowLongPtrW(section, 0));
-}
-template <typename Record>
-void Section_Detach(HWND section) {
-    delete Section_RecordOf<Record>(section);
-    SetWindowLongPtrW(section, 0, 0);
-}
+// Allocates a section's record, keeps it in the window's extra bytes and fills it, its
+// heights from the metrics and the body units. Null when out of memory.
+SectionBase* Section_Attach(HWND section, int order, int bodyUnits);
+SectionBase* Section_RecordOf(HWND section);
 
 // The header, child 100, visible; and the section's other controls, created hidden with
 // the body font.
@@ -77,9 +56,16 @@ void Section_EnableControls(HWND section, int firstId, int lastId, bool enable);
 // The main window: the parent of the panel that holds the section.
 HWND Section_MainWindow(HWND section);
 
-// Answers the messages every section handles alike: its heights, the toggle from its header
-// and the colours of its controls. False for any other message.
-bool Section_HandleCommon(SectionBase& base, UINT msg, WPARAM wParam, LRESULT* result);
+// What a section does with the messages every section receives.
+struct SectionHandlers {
+    void (*layout)(HWND section, int width);       // a size other than zero
+    void (*refresh)(HWND section, WPARAM reason);  // WM_APP_PANEL_REFRESH
+    void (*command)(HWND section, int id, int code);
+};
+// The rest of every section's procedure: its heights, the toggle from its header, the
+// colours of its controls, size, refresh, commands and the end of its record.
+LRESULT Section_Proc(HWND section, UINT msg, WPARAM wParam, LPARAM lParam,
+                     const SectionHandlers& handlers);
 
 LRESULT CALLBACK SectionHeader_Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK DeviceSection_Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -23,10 +23,6 @@ constexpr const char* kSwitchKeys[kPreviewSwitchCount] = {"flip horz", "flip ver
                                                           "binary",    "invert",    "emboss"};
 constexpr int kLastPreviewSwitch = kIdFirstPreviewSwitch + kPreviewSwitchCount - 1;
 
-struct PreviewRecord {
-    SectionBase base;
-};
-
 int SwitchId(int which) { return kIdFirstPreviewSwitch + which; }
 
 HWND CameraViewOf(HWND section) { return GetDlgItem(Section_MainWindow(section), kIdCameraView); }
@@ -48,7 +44,7 @@ void ShowZoom(HWND section, int percent) {
 }
 
 LRESULT OnCreate(HWND hwnd) {
-    auto* record = Section_Attach<PreviewRecord>(hwnd, kSectionPreview, kPreviewBodyUnits);
+    SectionBase* record = Section_Attach(hwnd, kSectionPreview, kPreviewBodyUnits);
     if (record == nullptr) return -1;
     Section_CreateHeader(hwnd);
     Section_CreateControl(hwnd, WC_STATICW, L"Ratio", WS_CHILD, kIdRatioLabel);
@@ -74,7 +70,8 @@ void OnReloadTexts(HWND hwnd) {
         Section_SetText(hwnd, SwitchId(which), kSwitchKeys[which]);
 }
 
-void OnRefresh(HWND hwnd, int reason) {
+void OnRefresh(HWND hwnd, WPARAM reasonCode) {
+    const int reason = static_cast<int>(reasonCode);
     if (!Capture_IsOpen()) {
         ShowZoom(hwnd, kActualSize);
         Section_EnableControls(hwnd, kIdRatioSlider, kLastPreviewSwitch, false);
@@ -116,7 +113,7 @@ void OnSwitchClicked(HWND hwnd, int which) {
     if (which == kSwitchFlipVertical) CameraView_FlipVertically();
 }
 
-void OnCommand(HWND hwnd, int id) {
+void OnCommand(HWND hwnd, int id, int) {
     if (id == kCmdReloadTexts) {
         OnReloadTexts(hwnd);
     } else if (id == kIdRatioActualSize) {
@@ -149,30 +146,16 @@ void OnDrawItem(const DRAWITEMSTRUCT& item) {
 }  // namespace
 
 LRESULT CALLBACK PreviewSection_Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_CREATE) return OnCreate(hwnd);
-    auto* record = Section_RecordOf<PreviewRecord>(hwnd);
-    if (record == nullptr) return DefWindowProcW(hwnd, msg, wParam, lParam);
-    LRESULT common = 0;
-    if (Section_HandleCommon(record->base, msg, wParam, &common)) return common;
+    static constexpr SectionHandlers kHandlers = {OnSize, OnRefresh, OnCommand};
     switch (msg) {
-        case WM_SIZE:
-            if (LOWORD(lParam) != 0 && HIWORD(lParam) != 0) OnSize(hwnd, LOWORD(lParam));
-            return 0;
-        case WM_APP_PANEL_REFRESH:
-            OnRefresh(hwnd, static_cast<int>(wParam));
-            return 0;
-        case WM_COMMAND:
-            OnCommand(hwnd, LOWORD(wParam));
-            return 0;
+        case WM_CREATE:
+            return OnCreate(hwnd);
         case WM_HSCROLL:
             OnSlider(hwnd, reinterpret_cast<HWND>(lParam), LOWORD(wParam), HIWORD(wParam));
             return 0;
         case WM_DRAWITEM:
             OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
             return TRUE;
-        case WM_DESTROY:
-            Section_Detach<PreviewRecord>(hwnd);
-            return 0;
     }
-    return DefWindowProcW(hwnd, msg, wParam, lParam);
+    return Section_Proc(hwnd, msg, wParam, lParam, kHandlers);
 }
