@@ -91,7 +91,9 @@ std::array<ControlRect, kDeviceControlCount> DeviceSectionLayout(int width,
     r[0] = Rect(0, 0, width, SectionHeaderHeight(du));
     for (int row = 0; row < 3; ++row) {
         const int rowTop = 15 * row;
-        r[1 + 2 * row] = Rect(du.X(2), t + du.Y(5 + rowTop), du.X(32), du.Y(8));
+        // Right-aligned captions reach back to the section's edge: where the UI font is wider
+        // than the one the units were made for, "Resolution:" would lose its first letters.
+        r[1 + 2 * row] = Rect(0, t + du.Y(5 + rowTop), du.X(2) + du.X(32), du.Y(8));
         r[2 + 2 * row] = Rect(du.X(36), t + du.Y(3 + rowTop), width - du.X(39), du.Y(80));
     }
     r[7] = Rect(du.X(4), t + du.Y(51), column, du.Y(16));

@@ -120,7 +120,10 @@ TEST(SectionLayout, DeviceCaptionsMeetTheirCombosAndTheButtonsShareTheRow) {
         const ControlRect& combo = r[2 + 2 * row];
         EXPECT_EQ(caption.y, t + 10 + 30 * row);
         EXPECT_EQ(combo.y, t + 6 + 30 * row);
-        EXPECT_EQ(caption.x + caption.width + 4, combo.x);  // 32 + 2 units, then the combo
+        // Right-aligned from the section's edge to 2 units before the combo: room for a
+        // wider font than the units assume.
+        EXPECT_EQ(caption.x, 0);
+        EXPECT_EQ(caption.x + caption.width + 4, combo.x);
         EXPECT_EQ(combo.x + combo.width, 236 - 6);
         EXPECT_EQ(combo.height, 160);  // the drop-down
     }
