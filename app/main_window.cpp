@@ -20,6 +20,7 @@
 #include "measure/input_text_dialog.h"
 #include "panel/quick_adjust_dialog.h"
 #include "pipeline/video_format.h"
+#include "recording/record_dialog.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_store.h"
 #include "settings/text_tables.h"
@@ -305,6 +306,11 @@ void OnTestPattern() {
     InvalidateView();
 }
 
+// Only while frames flow: there is nothing to record otherwise.
+void OnRecordVideo() {
+    if (Capture_FramesFlowing() && !CalibrationDialogOpen()) RecordVideoDialog(g_app.mainWindow);
+}
+
 // False for ids this window does not handle, which go to default processing.
 bool OnCommand(HWND hwnd, int id) {
     const int32_t tool = ToolOfButton(id);
@@ -354,6 +360,9 @@ bool OnCommand(HWND hwnd, int id) {
         case kCmdPhotoFromKey:
         case kCmdPhoto:
             TakePhoto();
+            return true;
+        case kCmdRecordVideo:
+            OnRecordVideo();
             return true;
         case kCmdOpenImageFolder:
             OpenImageFolder();

@@ -1,6 +1,7 @@
 #include "pipeline/video_format.h"
 
 #include <cstring>
+#include <optional>
 
 PipelineState g_pipeline;
 
@@ -216,6 +217,8 @@ bool Pipeline_FinishRecording(DWORD timeoutMs) {
     HANDLE done = g_pipeline.queue.writerDone;
     if (done == nullptr) return true;
     const DWORD start = GetTickCount();
+    bool finished = true;
+    std::optional<WPARAM> quit;
     for (;;) {
         const DWORD elapsed = GetTickCount() - start;
         const DWORD r = elapsed >= timeoutMs
@@ -226,11 +229,21 @@ bool Pipeline_FinishRecording(DWORD timeoutMs) {
         if (r != WAIT_OBJECT_0 + 1) {
             g_pipeline.writerAbandoned = true;
             OutputDebugStringA("Video writer did not finish; its queue is left to it\r\n");
-            return false;
+            finished = false;
+            break;
         }
+        // Everything that is waiting: what is left in the queue counts as seen and would not
+        // wake the wait again, so timers and paints would stall until the writer is done.
         MSG msg;
-        if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                quit = msg.wParam;  // the loop that called us ends the program, not this one
+                continue;
+            }
+            DispatchMessageW(&msg);
+        }
     }
-    ResetEvent(done);
-    return true;
+    if (quit) PostQuitMessage(static_cast<int>(*quit));
+    if (finished) ResetEvent(done);
+    return finished;
 }

@@ -50,6 +50,7 @@ struct RecorderState {
     std::atomic<int32_t> framesWritten{0};
     std::atomic<bool> writeStopped{false};
     std::atomic<int64_t> reserve{kDefaultReserve};
+    int64_t splitBytes = kSplitBytes;
     bool aviFileStarted = false;
 };
 
@@ -252,10 +253,18 @@ bool StartRecording() {
 void StopRecording() {
     if (!g_pipeline.format.recording) return;
     LifecycleBusyScope busy;
+    if (!Pipeline_FinishRecording(kStopLimitMs)) return;
     // The thread ends right after it has closed the file: a split may start the next one.
-    if (Pipeline_FinishRecording(kStopLimitMs) && g_recorder.thread != nullptr) {
+    if (g_recorder.thread != nullptr) {
         WaitForSingleObject(g_recorder.thread, kThreadEndMs);
         WriterRunning();
+    }
+    // A start notice posted while draining belongs to this file: its cover photo is taken now,
+    // before a split names the next one.
+    const HWND main = GetParent(g_pipeline.format.viewWindow);
+    MSG notice;
+    while (PeekMessageW(&notice, main, WM_APP_VIDEO_STARTED, WM_APP_VIDEO_STARTED, PM_REMOVE)) {
+        DispatchMessageW(&notice);
     }
 }
 
@@ -264,3 +273,5 @@ int64_t Recorder_BytesWritten() { return g_recorder.bytesWritten; }
 int32_t Recorder_FramesWritten() { return g_recorder.framesWritten; }
 bool Recorder_WriteStopped() { return g_recorder.writeStopped; }
 void Recorder_SetFreeSpaceReserve(int64_t bytes) { g_recorder.reserve = bytes; }
+int64_t Recorder_SplitBytes() { return g_recorder.splitBytes; }
+void Recorder_SetSplitBytes(int64_t bytes) { g_recorder.splitBytes = bytes; }

@@ -58,6 +58,13 @@
 #define IDC_SETTINGS_BROWSE 3002
 #define IDC_SETTINGS_ABOUT 3036
 
+// Record-video dialog; it also posts itself command 4 to continue in a new file.
+#define IDD_RECORD_VIDEO 134
+#define IDC_RECORD_LIMIT_LABEL 100
+#define IDC_RECORD_LIMIT 1005
+#define IDC_RECORD_TIME 3003
+#define IDC_RECORD_PAUSE 3006
+
 // About box, opened from the settings dialog.
 #define IDD_ABOUT 139
 #define IDC_ABOUT_PRODUCT 100

@@ -20,3 +20,11 @@ if [ ! -f "$WINEPREFIX/.tessaloom-cjk-links" ]; then
   wineserver -w || true
   touch "$WINEPREFIX/.tessaloom-cjk-links"
 fi
+# The record dialog's clock asks for "Courier New": here it is the metric twin from
+# fonts-liberation, so the clock is sized as on Windows.
+if [ ! -f "$WINEPREFIX/.tessaloom-courier" ]; then
+  timeout 120 "$WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "Courier New" \
+    /t REG_SZ /d "Liberation Mono" /f >/dev/null 2>&1 || true
+  wineserver -w || true
+  touch "$WINEPREFIX/.tessaloom-courier"
+fi

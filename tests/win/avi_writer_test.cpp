@@ -27,12 +27,6 @@ void SetRecordPath(const std::wstring& path) {
     lstrcpynW(g_pipeline.format.recordPath, path.c_str(), 260);
 }
 
-std::vector<uint8_t> CopyOfCurrentFrame() {
-    const size_t size = static_cast<size_t>(g_pipeline.format.width) * g_pipeline.format.height * 3;
-    const uint8_t* frame = Pipeline_CurrentFrame();
-    return frame == nullptr ? std::vector<uint8_t>() : std::vector<uint8_t>(frame, frame + size);
-}
-
 // ffprobe's view of the first video stream: "key=value" lines.
 std::string Probe(const std::wstring& path) {
     return RunLinuxTool("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
@@ -64,16 +58,6 @@ std::vector<uint8_t> DecodeFrame(const std::wstring& path, int index) {
     DeleteFileW(raw.c_str());
     return pixels;
 }
-
-// Frames reach the recorder only from the test, so their number is exact.
-class GraphPaused {
-public:
-    GraphPaused() {
-        g_capture.control->Pause();
-        PumpFor(100);
-    }
-    ~GraphPaused() { g_capture.control->Run(); }
-};
 
 class AviWriterTest : public testing::Test {
 protected:
@@ -200,6 +184,34 @@ TEST_F(AviWriterTest, AStopWritesEveryQueuedFrameFirst) {
     EXPECT_TRUE(g_pipeline.queue.frames.empty());
     EXPECT_EQ(Pipeline_RecordFramesDropped(), 0);
     EXPECT_EQ(ParseAvi(ReadWholeFile(path)).frameOffsets.size(), 20u);
+}
+
+// While a stop waits for a slow disk, the program goes on: timers tick and the view paints,
+// also after other messages have been handled meanwhile.
+TEST_F(AviWriterTest, AStopThatWaitsForTheDiskKeepsTimersAndPaintingAlive) {
+    MessageTap main(g_session.main());
+    GraphPaused paused;
+    SetRecordPath(VideoPath(L"slow"));
+    ASSERT_TRUE(StartRecording());
+    const std::vector<uint8_t> frame = CopyOfCurrentFrame();
+    for (int i = 0; i < 10; ++i) ASSERT_TRUE(Pipeline_QueueRecordFrame(frame.data(), frame.size()));
+    static int ticks = 0;
+    ticks = 0;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 30, [](HWND, UINT, UINT_PTR, DWORD) { ++ticks; });
+    const DWORD started = GetTickCount();
+    {
+        SlowDisk disk(1000);
+        for (int i = 0; i < 3; ++i) PostMessageW(g_session.main(), WM_COMMAND, kCmdAutoCrossline, 0);
+        InvalidateRect(g_app.cameraView, nullptr, FALSE);
+        StopRecording();
+    }
+    KillTimer(nullptr, timer);
+    EXPECT_GE(GetTickCount() - started, 900u);
+    EXPECT_GE(ticks, 10);
+    EXPECT_EQ(main.Commands(kCmdAutoCrossline).size(), 3u);
+    RECT dirty;
+    EXPECT_FALSE(GetUpdateRect(g_app.cameraView, &dirty, FALSE));  // painted meanwhile
+    EXPECT_EQ(Recorder_FramesWritten(), 10);
 }
 
 // The writer never has more than about two seconds of frames waiting: beyond that a slow

@@ -9,6 +9,7 @@
 #include <initializer_list>
 #include <vector>
 
+#include "app/app_messages.h"
 #include "app/window_classes.h"
 #include "measure/camera_view.h"
 

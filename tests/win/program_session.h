@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "app/app_state.h"
 #include "app/main_window.h"
@@ -103,4 +104,54 @@ private:
     std::wstring folder_;
     HWND main_ = nullptr;
     bool programKeyExisted_ = false;
+};
+
+// The camera sends nothing while one lives: frames reach the recorder only from the test,
+// so their number is exact.
+class GraphPaused {
+public:
+    GraphPaused() {
+        g_capture.control->Pause();
+        PumpFor(100);
+    }
+    ~GraphPaused() { g_capture.control->Run(); }
+    GraphPaused(const GraphPaused&) = delete;
+    GraphPaused& operator=(const GraphPaused&) = delete;
+};
+
+inline std::vector<uint8_t> CopyOfCurrentFrame() {
+    const size_t size = static_cast<size_t>(g_pipeline.format.width) * g_pipeline.format.height * 3;
+    const uint8_t* frame = Pipeline_CurrentFrame();
+    return frame == nullptr ? std::vector<uint8_t>() : std::vector<uint8_t>(frame, frame + size);
+}
+
+// A disk that keeps the writer waiting for its next frame for `ms` milliseconds from the
+// moment it is made: the writer cannot take a frame from the queue meanwhile.
+class SlowDisk {
+public:
+    explicit SlowDisk(DWORD ms) : ms_(ms) {
+        holding_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        thread_ = CreateThread(nullptr, 0, &SlowDisk::Hold, this, 0, nullptr);
+        WaitForSingleObject(holding_, 5000);
+    }
+    ~SlowDisk() {
+        WaitForSingleObject(thread_, ms_ + 5000);
+        CloseHandle(thread_);
+        CloseHandle(holding_);
+    }
+    SlowDisk(const SlowDisk&) = delete;
+    SlowDisk& operator=(const SlowDisk&) = delete;
+
+private:
+    static DWORD WINAPI Hold(void* param) {
+        auto* self = static_cast<SlowDisk*>(param);
+        EnterCriticalSection(&g_pipeline.queue.queueLock);
+        SetEvent(self->holding_);
+        WaitForSingleObject(GetCurrentThread(), self->ms_);
+        LeaveCriticalSection(&g_pipeline.queue.queueLock);
+        return 0;
+    }
+    DWORD ms_;
+    HANDLE holding_ = nullptr;
+    HANDLE thread_ = nullptr;
 };
