@@ -53,8 +53,9 @@ test: test-native fuzz test-win test-e2e test-package
 run: win
 	@scripts/run.sh
 
-bench: bench-build
+bench: bench-build win
 	@$(BUILD)/bench/bench/tessaloom_bench $(BENCH_ARGS)
+	@scripts/with-display.sh scripts/wine-exec.sh $(BUILD)/win/bench/record/record_bench.exe
 
 # The running program at 1080p30 on the simulated microscope, state by state, beside the
 # TurboJPEG anchor measured in the same run (build/perf/table.txt). Not part of `make test`.

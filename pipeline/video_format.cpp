@@ -162,14 +162,35 @@ void Pipeline_StartRecordQueue(size_t limit) {
     LeaveCriticalSection(&g_pipeline.queue.queueLock);
 }
 
+namespace {
+
+// A block for one frame copy: a spare of the right size, else a new one. Null when the
+// queue is full or memory ran out; the drop is counted.
+uint8_t* ReserveRecordCopy(RecordQueue& q, size_t size) {
+    uint8_t* copy = nullptr;
+    bool room = false;
+    EnterCriticalSection(&q.queueLock);
+    room = q.limit == 0 || q.frames.size() < q.limit;
+    if (room && !q.spares.empty() && q.spares.back().size == size) {
+        copy = q.spares.back().data;
+        q.spares.pop_back();
+    }
+    LeaveCriticalSection(&q.queueLock);
+    if (room && copy == nullptr) copy = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, size));
+    return copy;
+}
+
+}  // namespace
+
+// The frame is copied outside the lock: the writer, which takes frames under it, keeps
+// writing meanwhile. Only the streaming thread appends, so the room found stays there.
 bool Pipeline_QueueRecordFrame(const uint8_t* frame, size_t size) {
     RecordQueue& q = g_pipeline.queue;
+    uint8_t* copy = ReserveRecordCopy(q, size);
+    if (copy != nullptr) std::memcpy(copy, frame, size);
     bool queued = false;
     EnterCriticalSection(&q.queueLock);
-    const bool room = q.limit == 0 || q.frames.size() < q.limit;
-    auto* copy = room ? static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, size)) : nullptr;
     if (copy != nullptr) {
-        std::memcpy(copy, frame, size);
         try {
             q.frames.push_back({copy, size});
             queued = true;
@@ -196,6 +217,23 @@ bool Pipeline_TakeRecordFrame(RecordFrame* frame) {
     return taken;
 }
 
+void Pipeline_ReturnRecordFrame(const RecordFrame& frame) {
+    // As many as may be in the writer's hands and the camera's at once.
+    constexpr size_t kMostSpares = 4;
+    RecordQueue& q = g_pipeline.queue;
+    EnterCriticalSection(&q.queueLock);
+    bool kept = false;
+    if (q.spares.size() < kMostSpares) {
+        try {
+            q.spares.push_back(frame);
+            kept = true;
+        } catch (...) {
+        }
+    }
+    LeaveCriticalSection(&q.queueLock);
+    if (!kept) HeapFree(GetProcessHeap(), 0, frame.data);
+}
+
 LONG Pipeline_RecordFramesDropped() {
     EnterCriticalSection(&g_pipeline.queue.queueLock);
     const LONG dropped = g_pipeline.queue.dropped;
@@ -206,7 +244,9 @@ LONG Pipeline_RecordFramesDropped() {
 void Pipeline_DiscardRecordQueue() {
     EnterCriticalSection(&g_pipeline.queue.queueLock);
     for (RecordFrame& f : g_pipeline.queue.frames) HeapFree(GetProcessHeap(), 0, f.data);
+    for (RecordFrame& f : g_pipeline.queue.spares) HeapFree(GetProcessHeap(), 0, f.data);
     g_pipeline.queue.frames.clear();
+    g_pipeline.queue.spares.clear();
     LeaveCriticalSection(&g_pipeline.queue.queueLock);
 }
 

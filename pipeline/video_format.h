@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <vector>
 
 #include "pipeline/image_filters.h"
 #include "pipeline/media_subtype.h"
@@ -45,6 +46,9 @@ struct RecordQueue {
     std::deque<RecordFrame> frames;
     size_t limit;   // frames it may hold (0: any number); more are dropped, not queued
     LONG dropped;   // frames of this recording that never reached the queue
+    // Copies the writer has finished with, kept for the next frames: a frame-sized heap
+    // block taken fresh for every frame costs more than copying the frame into it.
+    std::vector<RecordFrame> spares;
     CRITICAL_SECTION queueLock;
     HANDLE frameReady;  // manual reset: set on append, reset by the writer when it takes the last
     HANDLE writerDone;  // manual reset: set by the writer once its file is closed
@@ -97,8 +101,9 @@ void Pipeline_StartRecordQueue(size_t limit);
 // dropped because the queue is full or memory ran out.
 bool Pipeline_QueueRecordFrame(const uint8_t* frame, size_t size);
 // The writer takes the oldest frame (false when there is none); frameReady is reset when
-// the queue becomes empty. The caller frees the copy with HeapFree.
+// the queue becomes empty. The writer hands the copy back when it is done with it.
 bool Pipeline_TakeRecordFrame(RecordFrame* frame);
+void Pipeline_ReturnRecordFrame(const RecordFrame& frame);
 // Frames dropped since the recording started.
 LONG Pipeline_RecordFramesDropped();
 // Main thread: clears the recording flag and, while a writer is running, keeps dispatching
@@ -106,5 +111,5 @@ LONG Pipeline_RecordFramesDropped();
 // `timeoutMs`. False if the writer did not finish in time: the writer is then abandoned, and
 // the queue, its lock and the two events are never freed while it may still use them.
 bool Pipeline_FinishRecording(DWORD timeoutMs);
-// Frees every queued frame copy (after the writer has stopped).
+// Frees every queued and spare frame copy (after the writer has stopped).
 void Pipeline_DiscardRecordQueue();

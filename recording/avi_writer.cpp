@@ -174,7 +174,7 @@ void WriteAndCount(Writer& w, const RecordFrame& frame, bool draining) {
             OutputDebugStringA("AVIStreamWrite stopped: disk full or not writable\r\n");
         }
     }
-    HeapFree(GetProcessHeap(), 0, frame.data);
+    Pipeline_ReturnRecordFrame(frame);
 }
 
 DWORD WINAPI WriterThread(void* param) {
