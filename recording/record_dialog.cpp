@@ -34,6 +34,7 @@ struct RecordDialogState {
     int64_t carriedTime = 0;  // recorded time of the files closed by splits since Start
     Stage stage = Stage::Ready;
     bool fileOpen = false;         // a file is being written and has not been announced
+    std::wstring path;             // that file; closing the camera clears the pipeline's copy
     bool stopAfterSplit = false;   // Stop was asked for while a split was under way
 };
 
@@ -113,10 +114,11 @@ bool StartFile(RecordDialogState& state) {
         FreeStampedFileName(FieldText(g_settings.imgDir), stamp, u"avi", [](const std::u16string& p) {
             return GetFileAttributesW(AsWide(p.c_str())) != INVALID_FILE_ATTRIBUTES;
         });
-    lstrcpynW(g_pipeline.format.recordPath, AsWide(path.c_str()), 260);
+    state.path = AsWide(path.c_str());
+    lstrcpynW(g_pipeline.format.recordPath, state.path.c_str(), 260);
     state.fileOpen = !path.empty() && StartRecording();
     if (!state.fileOpen) {
-        AnnounceSaveFailed(path.empty() ? nullptr : AsWide(path.c_str()));
+        AnnounceSaveFailed(path.empty() ? nullptr : state.path.c_str());
     }
     return state.fileOpen;
 }
@@ -135,7 +137,7 @@ void FinishFile(RecordDialogState& state) {
         if (at != std::wstring::npos) count.replace(at, 2, std::to_wstring(dropped));
         note += (note.empty() ? L"" : L", ") + count;
     }
-    AnnounceSavedFile(g_pipeline.format.recordPath, note);
+    AnnounceSavedFile(state.path.c_str(), note);
 }
 
 void EndRecording(HWND dialog, RecordDialogState& state) {
