@@ -54,6 +54,8 @@ struct ViewState {
     wchar_t noDeviceText[kTextChars] = L"Please connect USB microscope.";
     wchar_t textPlaceholder[kTextChars] = L" Input text, drag to move. ";
     HFONT noDeviceFont = nullptr;
+    HBITMAP noDevicePicture = nullptr;  // loaded at its first showing, kept for the next paints
+    bool noDevicePictureLoaded = false;
     OpenCountdown openCountdown;
 };
 
@@ -190,6 +192,16 @@ void FillRectColour(HDC dc, int left, int top, int right, int bottom, COLORREF c
     FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
 }
 
+HBITMAP NoDevicePicture() {
+    if (!g_view.noDevicePictureLoaded) {
+        g_view.noDevicePictureLoaded = true;
+        g_view.noDevicePicture = static_cast<HBITMAP>(
+            LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kIdBitmapNoDevice),
+                       IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    }
+    return g_view.noDevicePicture;
+}
+
 void PaintNoPicture(HDC dc) {
     RECT client;
     GetClientRect(g_view.window, &client);
@@ -197,9 +209,7 @@ void PaintNoPicture(HDC dc) {
         FillRectColour(dc, 0, 0, client.right, client.bottom, kDeviceListedColour);
         return;
     }
-    HBITMAP picture = static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr),
-                                                      MAKEINTRESOURCEW(kIdBitmapNoDevice),
-                                                      IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    HBITMAP picture = NoDevicePicture();
     if (picture != nullptr) {
         FillRectColour(dc, 0, 0, client.right, client.bottom, kNoDeviceBackground);
         BITMAP info = {};
@@ -210,7 +220,6 @@ void PaintNoPicture(HDC dc) {
                info.bmWidth, info.bmHeight, memory, 0, 0, SRCCOPY);
         SelectObject(memory, old);
         DeleteDC(memory);
-        DeleteObject(picture);
         return;
     }
     HGDIOBJ oldFont = SelectObject(dc, g_view.noDeviceFont);
@@ -417,6 +426,9 @@ void OnDestroy(HWND hwnd) {
     Lifecycle_Shutdown();
     if (g_view.noDeviceFont != nullptr) DeleteObject(g_view.noDeviceFont);
     g_view.noDeviceFont = nullptr;
+    if (g_view.noDevicePicture != nullptr) DeleteObject(g_view.noDevicePicture);
+    g_view.noDevicePicture = nullptr;
+    g_view.noDevicePictureLoaded = false;
 }
 
 void OnPaint(HWND hwnd) {

@@ -2,6 +2,7 @@
 
 #include <gdiplus.h>
 
+#include <initializer_list>
 #include <string>
 
 using namespace Gdiplus;
@@ -29,6 +30,8 @@ void CreateStyleObjects(OverlayResources& r) {
     GdipCreatePen1(OpaqueArgb(r.style.lineColor), 1.0f, UnitWorld, &r.thinPen);
     r.lineBrush = CreateSolidBrush(r.style.lineColor);
     r.gridPen = CreatePen(PS_SOLID, 1, r.style.gridColor);
+    r.rulerPen = CreatePen(PS_SOLID, kRulerLineWidth, r.style.lineColor);
+    r.rulerThinPen = CreatePen(PS_SOLID, 1, r.style.lineColor);
     r.labelFont = CreateLabelFont(r.style.textSize);
 }
 
@@ -36,11 +39,13 @@ void DeleteStyleObjects(OverlayResources& r) {
     if (r.measurePen != nullptr) GdipDeletePen(r.measurePen);
     if (r.thinPen != nullptr) GdipDeletePen(r.thinPen);
     if (r.lineBrush != nullptr) DeleteObject(r.lineBrush);
-    if (r.gridPen != nullptr) DeleteObject(r.gridPen);
+    for (HPEN pen : {r.gridPen, r.rulerPen, r.rulerThinPen}) {
+        if (pen != nullptr) DeleteObject(pen);
+    }
     if (r.labelFont != nullptr) DeleteObject(r.labelFont);
     r.measurePen = r.thinPen = nullptr;
     r.lineBrush = nullptr;
-    r.gridPen = nullptr;
+    r.gridPen = r.rulerPen = r.rulerThinPen = nullptr;
     r.labelFont = nullptr;
 }
 
@@ -201,15 +206,11 @@ void DrawRuler(const OverlayResources& resources, const ViewGeometry& view,
     const RulerDrawing drawing = DrawingOfRuler(
         ruler, PictureOf(view),
         [&resources](std::u16string_view text) { return MeasureLabelText(resources, text); });
-    HPEN wide = CreatePen(PS_SOLID, kRulerLineWidth, resources.style.lineColor);
-    HPEN thin = CreatePen(PS_SOLID, 1, resources.style.lineColor);
-    HGDIOBJ previous = SelectObject(dc, wide);
+    HGDIOBJ previous = SelectObject(dc, resources.rulerPen);
     DrawGdiLines(dc, {drawing.line});
-    SelectObject(dc, thin);
+    SelectObject(dc, resources.rulerThinPen);
     DrawGdiLines(dc, drawing.details);
     SelectObject(dc, previous);
-    DeleteObject(wide);
-    DeleteObject(thin);
     DrawLabelTexts(resources, {drawing.label});
 }
 

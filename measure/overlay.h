@@ -21,6 +21,8 @@ struct OverlayResources {
     Gdiplus::GpPen* thinPen = nullptr;        // lineColor, 1 pixel
     HBRUSH lineBrush = nullptr;
     HPEN gridPen = nullptr;  // gridColor, 1 pixel: the crossline
+    HPEN rulerPen = nullptr;      // lineColor, the ruler's width
+    HPEN rulerThinPen = nullptr;  // lineColor, 1 pixel: the ruler's ticks and ends
     HFONT labelFont = nullptr;
     OverlayStyle style;
 };

@@ -13,6 +13,7 @@ GrabberCallback g_grabberCallback;
 namespace {
 
 FrameRateCounter g_frameRate;  // kept across devices, like the clock it reads
+MjpgDecoder g_decoder;         // only the preview's streaming thread decodes with it
 
 bool ReportColorBar(const BYTE* buffer, LONG length) {
     ColorBarReport report;
@@ -40,7 +41,7 @@ STDMETHODIMP GrabberCallback::BufferCB(double, BYTE* buffer, LONG length) {
     if (slot == nullptr) return 0;  // no ring: the device is being opened or closed
 
     // A sample that cannot be used is not published: the view keeps the current frame.
-    if (FillFrameFromSample(format.subtype, format.width, format.height, buffer,
+    if (FillFrameFromSample(g_decoder, format.subtype, format.width, format.height, buffer,
                             static_cast<size_t>(length), slot) != FillResult::Filled) {
         return 0;
     }
@@ -57,7 +58,8 @@ STDMETHODIMP GrabberCallback::BufferCB(double, BYTE* buffer, LONG length) {
     timer.Mark(kStagePublish);
 
     if (format.recording && !format.paused) {
-        Pipeline_QueueRecordFrame(slot, static_cast<size_t>(format.width) * format.height * 3);
+        timer.RecordCopied(Pipeline_QueueRecordFrame(
+            slot, static_cast<size_t>(format.width) * format.height * 3));
     }
     timer.Mark(kStageQueueCopy);
     InvalidateRect(format.viewWindow, nullptr, FALSE);

@@ -141,6 +141,10 @@ void CallbackTimer::Published(int slot) {
     LeaveCriticalSection(&g_perf.lock);
 }
 
+void CallbackTimer::RecordCopied(bool queued) {
+    if (on_) timing_.recordCopy = queued ? RecordCopy::Queued : RecordCopy::Dropped;
+}
+
 CallbackTimer::~CallbackTimer() {
     if (!on_) return;
     const double end = NowMs();
@@ -148,6 +152,21 @@ CallbackTimer::~CallbackTimer() {
     timing_.cpuMs = ThreadCpuMs(GetCurrentThread()) - cpuStart_;
     g_perf.log->AddCallback(timing_);
     SnapshotCpu(end);
+}
+
+WriteTimer::WriteTimer() : on_(g_perf.on) {
+    if (!on_) return;
+    start_ = NowMs();
+    cpuStart_ = ThreadCpuMs(GetCurrentThread());
+}
+
+WriteTimer::~WriteTimer() {
+    if (!on_) return;
+    WriteTiming timing;
+    timing.endMs = NowMs();
+    timing.wallMs = timing.endMs - start_;
+    timing.cpuMs = ThreadCpuMs(GetCurrentThread()) - cpuStart_;
+    g_perf.log->AddWrite(timing);
 }
 
 PaintTimer::PaintTimer() : on_(g_perf.on) {

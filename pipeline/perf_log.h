@@ -28,11 +28,27 @@ public:
     void Mark(FrameStage stage);
     // The sample became the frame in ring slot `slot`.
     void Published(int slot);
+    // The recorder's copy of the frame was queued, or dropped by a full queue.
+    void RecordCopied(bool queued);
 
 private:
     bool on_;
     CallbackTiming timing_;
     double lastMark_ = 0;
+    double cpuStart_ = 0;
+};
+
+// Times one frame of the video writer, on its thread; recorded when it goes out of scope.
+class WriteTimer {
+public:
+    WriteTimer();
+    ~WriteTimer();
+    WriteTimer(const WriteTimer&) = delete;
+    WriteTimer& operator=(const WriteTimer&) = delete;
+
+private:
+    bool on_;
+    double start_ = 0;
     double cpuStart_ = 0;
 };
 

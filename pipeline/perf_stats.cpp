@@ -45,6 +45,7 @@ double FirstShowings::Shown(int slot) {
 PerfLog::PerfLog(size_t capacity, double warmupMs) : capacity_(capacity), warmupMs_(warmupMs) {
     callbacks_.reserve(capacity);
     paints_.reserve(capacity);
+    writes_.reserve(capacity);
 }
 
 bool PerfLog::InWindow(double ms) const {
@@ -74,6 +75,15 @@ void PerfLog::AddPaint(const PaintTiming& timing) {
     paints_.push_back(timing);
 }
 
+void PerfLog::AddWrite(const WriteTiming& timing) {
+    if (!InWindow(timing.endMs)) return;
+    if (writes_.size() == capacity_) {
+        ++unrecorded_;
+        return;
+    }
+    writes_.push_back(timing);
+}
+
 void PerfLog::AddCpu(const CpuSnapshot& snapshot) {
     if (!InWindow(snapshot.atMs)) return;
     if (!haveCpu_) cpuFirst_ = snapshot;
@@ -98,6 +108,8 @@ PerfSummary PerfLog::Summary() const {
         const CallbackTiming& c = callbacks_[i];
         ++s.offered;
         if (c.published) ++s.published;
+        if (c.recordCopy == RecordCopy::Queued) ++s.recordQueued;
+        if (c.recordCopy == RecordCopy::Dropped) ++s.recordDropped;
         wall.push_back(c.wallMs);
         cpu.push_back(c.cpuMs);
         callbackCpu += c.cpuMs;
@@ -115,6 +127,15 @@ PerfSummary PerfLog::Summary() const {
         }
         last = std::max(last, p.endMs);
     }
+    std::vector<double> write, writeCpu;
+    double writerCpu = 0;
+    for (const WriteTiming& w : writes_) {
+        write.push_back(w.wallMs);
+        writeCpu.push_back(w.cpuMs);
+        writerCpu += w.cpuMs;
+        last = std::max(last, w.endMs);
+    }
+    s.recordWritten = writes_.size();
     s.windowMs = start >= 0 ? last - start : 0;
     if (callbacks_.size() >= 2) {
         const double span = callbacks_.back().arrivalMs - callbacks_.front().arrivalMs;
@@ -127,7 +148,10 @@ PerfSummary PerfLog::Summary() const {
         s.cpu.main = (cpuLast_.mainThreadMs - cpuFirst_.mainThreadMs) / cpuSpan;
         s.cpu.stream = (cpuLast_.streamThreadMs - cpuFirst_.streamThreadMs) / cpuSpan;
     }
-    if (s.windowMs > 0) s.cpu.callback = callbackCpu / s.windowMs;
+    if (s.windowMs > 0) {
+        s.cpu.callback = callbackCpu / s.windowMs;
+        s.cpu.writer = writerCpu / s.windowMs;
+    }
     s.callbackWall = Summarise(wall);
     s.callbackCpu = Summarise(cpu);
     for (int k = 0; k < kFrameStageCount; ++k) s.stages[k] = Summarise(stages[k]);
@@ -135,6 +159,8 @@ PerfSummary PerfLog::Summary() const {
     s.paintCpu = Summarise(paintCpu);
     s.latency = Summarise(latency);
     s.interval = Summarise(interval);
+    s.write = Summarise(write);
+    s.writeCpu = Summarise(writeCpu);
     return s;
 }
 
@@ -176,6 +202,10 @@ std::string FormatPerfSummary(const PerfSummary& s) {
         AppendLine(out, "cpu_cores_stream_thread %.3f", s.cpu.stream);
     }
     AppendLine(out, "cpu_cores_callback %.3f", s.cpu.callback);
+    AppendLine(out, "record_frames_queued %" PRIu64, s.recordQueued);
+    AppendLine(out, "record_frames_dropped %" PRIu64, s.recordDropped);
+    AppendLine(out, "record_frames_written %" PRIu64, s.recordWritten);
+    AppendLine(out, "cpu_cores_writer %.3f", s.cpu.writer);
     AppendLine(out, "%-18s %7s %9s %9s %9s %9s", "# figure", "count", "median", "p95", "max",
                "mean");
     AppendDistribution(out, "callback_wall", s.callbackWall);
@@ -187,5 +217,7 @@ std::string FormatPerfSummary(const PerfSummary& s) {
     AppendDistribution(out, "paint_cpu", s.paintCpu);
     AppendDistribution(out, "latency", s.latency);
     AppendDistribution(out, "sample_interval", s.interval);
+    AppendDistribution(out, "write_wall", s.write);
+    AppendDistribution(out, "write_cpu", s.writeCpu);
     return out;
 }

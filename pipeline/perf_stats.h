@@ -29,6 +29,9 @@ enum FrameStage : int {
 };
 const char* FrameStageName(int stage);
 
+// What became of the recorder's copy of a frame.
+enum class RecordCopy : uint8_t { None, Queued, Dropped };
+
 // One sample through the callback; times in milliseconds on one monotonic clock.
 struct CallbackTiming {
     double arrivalMs = 0;  // entry into the callback
@@ -36,6 +39,14 @@ struct CallbackTiming {
     double cpuMs = 0;  // the streaming thread's CPU time over the callback
     double stageMs[kFrameStageCount] = {};
     bool published = false;  // a frame came of it
+    RecordCopy recordCopy = RecordCopy::None;
+};
+
+// One frame the video writer wrote: reversing its rows and the file write, on its thread.
+struct WriteTiming {
+    double endMs = 0;
+    double wallMs = 0;
+    double cpuMs = 0;
 };
 
 // One paint of the view that drew a frame.
@@ -76,6 +87,7 @@ struct CpuShare {
     double main = 0;      // main thread: painting and everything else of the windows
     double stream = 0;    // streaming thread: the camera's delivery and the callback
     double callback = 0;  // the callback alone
+    double writer = 0;    // the video writer's frames
 };
 
 struct PerfSummary {
@@ -87,21 +99,26 @@ struct PerfSummary {
     uint64_t unrecorded = 0; // events past the reserved capacity: counted, not timed
     double cameraFps = 0;
     double firstFrameMs = -1;  // process start to the end of the first paint showing a frame
+    uint64_t recordQueued = 0;   // frames copied for the recorder
+    uint64_t recordDropped = 0;  // frames the recorder's full queue turned away
+    uint64_t recordWritten = 0;
     CpuShare cpu;
     bool cpuMeasured = false;
     Distribution callbackWall, callbackCpu, stages[kFrameStageCount], paint, paintCpu, latency,
-        interval;
+        interval, write, writeCpu;
 };
 
 // Per-frame records, all reserved at construction: adding one never allocates. Events before
 // the warm-up has passed (counted from the first sample) are left out of every figure.
-// Callbacks and CPU snapshots come from the streaming thread, paints from the main thread.
+// Callbacks and CPU snapshots come from the streaming thread, paints from the main thread,
+// writes from the one video writer thread that runs at a time.
 class PerfLog {
 public:
     PerfLog(size_t capacity, double warmupMs);
 
     void AddCallback(const CallbackTiming& timing);
     void AddPaint(const PaintTiming& timing);
+    void AddWrite(const WriteTiming& timing);
     void AddCpu(const CpuSnapshot& snapshot);
     void SetFirstFrame(double msSinceProcessStart);
 
@@ -115,6 +132,7 @@ private:
     std::atomic<double> windowStart_{-1};  // set by the first sample
     std::vector<CallbackTiming> callbacks_;
     std::vector<PaintTiming> paints_;
+    std::vector<WriteTiming> writes_;
     uint64_t warmupFrames_ = 0;
     std::atomic<uint64_t> unrecorded_{0};
     bool haveCpu_ = false;

@@ -1,12 +1,11 @@
 #include "sample_processing.h"
 
-#include "mjpg_decode.h"
 #include "yuy2_convert.h"
 
-FillResult FillFrameFromSample(const MediaSubtype& subtype, int width, int height,
-                               const uint8_t* sample, size_t length, uint8_t* frame) {
+FillResult FillFrameFromSample(MjpgDecoder& decoder, const MediaSubtype& subtype, int width,
+                               int height, const uint8_t* sample, size_t length, uint8_t* frame) {
     if (SameSubtype(subtype, kSubtypeMjpg)) {
-        return DecodeMjpgFrame(sample, length, width, height, frame) == MjpgResult::Decoded
+        return decoder.Decode(sample, length, width, height, frame) == MjpgResult::Decoded
                    ? FillResult::Filled
                    : FillResult::Unusable;
     }
@@ -15,4 +14,10 @@ FillResult FillFrameFromSample(const MediaSubtype& subtype, int width, int heigh
                                                                       : FillResult::Unusable;
     }
     return FillResult::UnknownSubtype;
+}
+
+FillResult FillFrameFromSample(const MediaSubtype& subtype, int width, int height,
+                               const uint8_t* sample, size_t length, uint8_t* frame) {
+    MjpgDecoder decoder;
+    return FillFrameFromSample(decoder, subtype, width, height, sample, length, frame);
 }

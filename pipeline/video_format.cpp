@@ -154,12 +154,26 @@ void Pipeline_Reset() {
     ReleaseRecordEvents();
 }
 
+namespace {
+
+// As many as may be in the writer's hands and the camera's at once.
+constexpr size_t kMostSpares = 4;
+
+}  // namespace
+
 void Pipeline_StartRecordQueue(size_t limit) {
     Pipeline_DiscardRecordQueue();
-    EnterCriticalSection(&g_pipeline.queue.queueLock);
-    g_pipeline.queue.limit = limit;
-    g_pipeline.queue.dropped = 0;
-    LeaveCriticalSection(&g_pipeline.queue.queueLock);
+    RecordQueue& q = g_pipeline.queue;
+    EnterCriticalSection(&q.queueLock);
+    q.limit = limit;
+    q.dropped = 0;
+    try {
+        q.frames.reserve(limit);
+        q.spares.reserve(kMostSpares);
+    } catch (...) {
+        // Short of memory now: appending tries to make the room, and drops what it cannot.
+    }
+    LeaveCriticalSection(&q.queueLock);
 }
 
 namespace {
@@ -218,8 +232,6 @@ bool Pipeline_TakeRecordFrame(RecordFrame* frame) {
 }
 
 void Pipeline_ReturnRecordFrame(const RecordFrame& frame) {
-    // As many as may be in the writer's hands and the camera's at once.
-    constexpr size_t kMostSpares = 4;
     RecordQueue& q = g_pipeline.queue;
     EnterCriticalSection(&q.queueLock);
     bool kept = false;
@@ -243,7 +255,8 @@ LONG Pipeline_RecordFramesDropped() {
 
 void Pipeline_DiscardRecordQueue() {
     EnterCriticalSection(&g_pipeline.queue.queueLock);
-    for (RecordFrame& f : g_pipeline.queue.frames) HeapFree(GetProcessHeap(), 0, f.data);
+    RingQueue<RecordFrame>& frames = g_pipeline.queue.frames;
+    for (size_t i = 0; i < frames.size(); ++i) HeapFree(GetProcessHeap(), 0, frames[i].data);
     for (RecordFrame& f : g_pipeline.queue.spares) HeapFree(GetProcessHeap(), 0, f.data);
     g_pipeline.queue.frames.clear();
     g_pipeline.queue.spares.clear();

@@ -4,11 +4,11 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <deque>
 #include <vector>
 
 #include "pipeline/image_filters.h"
 #include "pipeline/media_subtype.h"
+#include "pipeline/ring_queue.h"
 
 // Notices the pipeline posts to the camera view (wParam 0, lParam 0).
 constexpr UINT WM_APP_STILL_READY = WM_APP + 4;
@@ -43,7 +43,7 @@ struct RecordFrame {
 };
 
 struct RecordQueue {
-    std::deque<RecordFrame> frames;
+    RingQueue<RecordFrame> frames;  // room for `limit` made at the start: appending never allocates
     size_t limit;   // frames it may hold (0: any number); more are dropped, not queued
     LONG dropped;   // frames of this recording that never reached the queue
     // Copies the writer has finished with, kept for the next frames: a frame-sized heap
@@ -94,8 +94,9 @@ void Pipeline_MarkGraphActive();
 const uint8_t* Pipeline_CurrentFrame();
 // Part of closing a device: frees the ring, clears the flags and the format.
 void Pipeline_Reset();
-// A recording starts: the queue is emptied, holds at most `limit` frames from now on and
-// counts its drops from 0.
+// A recording starts: the queue is emptied, holds at most `limit` frames from now on (room for
+// them and for the writer's spare copies is made here, not on the streaming thread) and counts
+// its drops from 0.
 void Pipeline_StartRecordQueue(size_t limit);
 // Appends a copy of one frame for the recorder (streaming thread). False when the frame is
 // dropped because the queue is full or memory ran out.

@@ -11,6 +11,7 @@
 #include "app/app_messages.h"
 #include "capture/capture_graph.h"
 #include "capture/device_lifecycle.h"
+#include "pipeline/perf_log.h"
 #include "pipeline/video_format.h"
 #include "recording/record_timing.h"
 
@@ -144,6 +145,7 @@ bool RoomOnDisk(const Writer& w) {
 // False when the frame could not be written; nothing is written after that.
 bool WriteFrame(Writer& w, const RecordFrame& frame) {
     if (frame.size != w.frameBytes) return true;  // not of this stream: skipped
+    WriteTimer timer;
     if (!RoomOnDisk(w)) return false;
     FrameToDibRows(frame.data, w.width, w.height, w.dib.data());
     LONG written = 0;

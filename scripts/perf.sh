@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # make perf: the program as a user runs it. The simulated microscope sends 1920x1080 MJPG at
-# 30 frames a second; the program runs maximised in a 1600x900 desktop in each state for
+# 30 frames a second; the program runs maximised in a 1600x900 desktop in each state (plain;
+# crossline and five shapes; gray and horizontal flip; recording a video) for
 # PERF_SECONDS (30) after a warm-up, in its measurement mode, and the figures are printed in
 # one table beside the anchor measured in the same run: the camera's own samples decoded
 # natively by TurboJPEG with a reused handle. Not part of `make test`.
@@ -23,7 +24,7 @@ BENCH="$TL_BUILD/bench/bench/tessaloom_bench"
 OUT="$TL_BUILD/perf"
 SECONDS_PER_STATE="${PERF_SECONDS:-30}"
 WARMUP_MS=6000
-STATES="${PERF_STATES:-plain overlay gray-flip}"
+STATES="${PERF_STATES:-plain overlay gray-flip recording}"
 TICK=$(getconf CLK_TCK)
 mkdir -p "$OUT"
 
@@ -65,13 +66,25 @@ field() { awk -v n="$2" -v c="${3:-2}" '$1 == n { v = $c } END { print (v == "" 
 set_state() {
   case "$1" in
     plain) return 0 ;;
+    recording) wine_run 60 explorer "$DESKTOP" "$DRIVER" record ;;
     *) wine_run 60 explorer "$DESKTOP" "$DRIVER" "$1" ;;
   esac
+}
+
+# A recording at 1080p30 writes about 190 MB a second: its videos and cover photos go once
+# measured (documents may be a link out of the prefix, hence -L).
+remove_videos_since() {
+  local stamp=$1 video
+  while IFS= read -r video; do
+    rm -f "$video" "${video%.avi}.jpg" "${video%.avi}.png"
+  done < <(find -L "$WINEPREFIX/drive_c/users" -name '*.avi' -newer "$stamp" 2>/dev/null)
 }
 
 run_state() {
   local state=$1 log="$OUT/$1.txt" camlog="$OUT/$1-camera.txt" ext="$OUT/$1-external.txt"
   rm -f "$log" "$camlog" "$ext"
+  local stamp="$OUT/$1.started"
+  touch "$stamp"
   echo "perf: $state: anchor" >&2
   local anchor
   anchor=$(anchors)
@@ -102,6 +115,7 @@ run_state() {
   wine_run 60 explorer "$DESKTOP" "$DRIVER" close
   for _ in $(seq 1 300); do app_pid >/dev/null || break; sleep 0.1; done
   wait "$runner" 2>/dev/null
+  remove_videos_since "$stamp"
   {
     echo "$anchor"
     echo "load_start $load0"
@@ -144,6 +158,7 @@ table() {
   echo "$(nproc) cores; times in ms; medians unless marked; ${SECONDS_PER_STATE} s per state after a ${WARMUP_MS} ms warm-up"
   row "figure" "target" $STATES
   row "machine load (1 min) at start" "" $(each -external load_start)
+  row "machine load (1 min) at end" "" $(each -external load_end)
   row "camera: frames sent per second" "30.0" $(each -camera camera_sent_fps)
   row "camera: frames skipped" "0" $(each -camera camera_frames_skipped)
   row "camera: lateness against its clock" "" $(each -camera camera_late 3)
@@ -179,6 +194,13 @@ table() {
   row "wineserver CPU, cores" "" $(each -external ext_wineserver_cores)
   row "Xvfb CPU, cores" "" $(each -external ext_xvfb_cores)
   row "first live frame after start" "<= 1500" $(each "" first_frame_ms)
+  row "recorder: frames queued" "" $(each "" record_frames_queued)
+  row "  dropped by a full queue" "0" $(each "" record_frames_dropped)
+  row "  frames written" "" $(each "" record_frames_written)
+  row "  write per frame (rows + file), wall" "" $(each "" write_wall 3)
+  row "  write per frame p95" "" $(each "" write_wall 4)
+  row "  write per frame, writer CPU, mean" "" $(each "" write_cpu 6)
+  row "  writer thread CPU, cores" "" $(each "" cpu_cores_writer)
 }
 
 for tool in "$EXE" "$TOOL" "$DRIVER" "$BENCH"; do

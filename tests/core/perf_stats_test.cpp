@@ -121,6 +121,38 @@ TEST(PerfLogSummary, EventsPastTheCapacityAreCountedNotTimed) {
     EXPECT_EQ(s.unrecorded, 10u + 30u);
 }
 
+TEST(PerfLogSummary, RecordingFiguresCountCopiesDropsAndTheWritersFrames) {
+    PerfLog log(1000, 100);
+    log.AddCallback(Callback(0, 5));  // starts the warm-up
+    WriteTiming early;
+    early.endMs = 50;
+    early.wallMs = early.cpuMs = 40;
+    log.AddWrite(early);  // written during the warm-up: left out
+    for (int i = 0; i < 10; ++i) {
+        CallbackTiming c = Callback(100 + i * 10.0, 5);
+        c.recordCopy = i < 7 ? RecordCopy::Queued : RecordCopy::Dropped;
+        log.AddCallback(c);
+        if (i < 6) {
+            WriteTiming w;
+            w.endMs = 105 + i * 10.0;
+            w.wallMs = 4 + i;
+            w.cpuMs = 2;
+            log.AddWrite(w);
+        }
+    }
+    log.AddCallback(Callback(200, 5));  // not recording
+    const PerfSummary s = log.Summary();
+    EXPECT_EQ(s.recordQueued, 7u);
+    EXPECT_EQ(s.recordDropped, 3u);
+    EXPECT_EQ(s.recordWritten, 6u);
+    EXPECT_EQ(s.write.count, 6u);
+    EXPECT_DOUBLE_EQ(s.write.max, 9);
+    EXPECT_NEAR(s.cpu.writer, 12 / s.windowMs, 1e-12);
+    const std::string text = FormatPerfSummary(s);
+    EXPECT_NE(text.find("record_frames_dropped 3\n"), std::string::npos);
+    EXPECT_NE(text.find("write_wall"), std::string::npos);
+}
+
 TEST(PerfLogSummary, CpuSharesComeFromTheFirstAndLastSnapshotInTheWindow) {
     PerfLog log(100, 1000);
     log.AddCallback(Callback(0, 5));

@@ -2,7 +2,10 @@
 // and window messages, as its toolbars and a user's mouse would.
 //   perf_driver overlay     crossline on (the view goes to 100 %) and five measured shapes
 //   perf_driver gray-flip   the Preview section's Gray and horizontal flip switches clicked
-//   perf_driver close       asks the main window to close, so the program ends normally
+//   perf_driver record      the record dialog opened, no time limit chosen and Start clicked
+//   perf_driver close       ends a recording through its dialog (the writer drains its queue
+//                           and closes the file), then asks the main window to close, so the
+//                           program ends normally
 // It must run in the program's desktop (explorer /desktop=NAME,SIZE perf_driver ...).
 // Exit code 0 when done, 1 for a bad command, 2 when the program's windows are not there.
 #include <windows.h>
@@ -89,6 +92,61 @@ bool GrayAndFlip(HWND main) {
     return true;
 }
 
+// The record dialog is a top-level window of the main window's thread.
+HWND FindRecordDialog(HWND main) {
+    HWND found = nullptr;
+    EnumThreadWindows(
+        GetWindowThreadProcessId(main, nullptr),
+        [](HWND window, LPARAM param) -> BOOL {
+            if (GetDlgItem(window, IDC_RECORD_TIME) == nullptr ||
+                GetDlgItem(window, IDC_RECORD_LIMIT) == nullptr) {
+                return TRUE;
+            }
+            *reinterpret_cast<HWND*>(param) = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// Polls for `what` every 50 ms for at most `limitMs`.
+template <typename Condition>
+bool WaitFor(Condition what, DWORD limitMs) {
+    const DWORD start = GetTickCount();
+    while (!what()) {
+        if (GetTickCount() - start > limitMs) return false;
+        Sleep(50);
+    }
+    return true;
+}
+
+// The dialog is modal: it is opened by a posted command and driven by posted ones.
+bool Record(HWND main) {
+    PostMessageW(main, WM_COMMAND, kCmdRecordVideo, 0);
+    HWND dialog = nullptr;
+    if (!WaitFor([&] { return (dialog = FindRecordDialog(main)) != nullptr; }, 10000)) return false;
+    HWND limit = GetDlgItem(dialog, IDC_RECORD_LIMIT);
+    SendMessageW(limit, CB_SETCURSEL, 0, 0);  // the first limit is none
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_RECORD_LIMIT, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(limit));
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    return true;
+}
+
+// Cancel stops a recording and closes the dialog once the file is closed; asked again now and
+// then in case the first request met the dialog between states.
+void EndRecording(HWND main) {
+    int asked = 0;
+    WaitFor(
+        [&] {
+            HWND dialog = FindRecordDialog(main);
+            if (dialog == nullptr) return true;
+            if (asked++ % 100 == 0) PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+            return false;
+        },
+        120000);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -99,7 +157,10 @@ int wmain(int argc, wchar_t** argv) {
         Overlay(main);
     } else if (std::wcscmp(argv[1], L"gray-flip") == 0) {
         if (!GrayAndFlip(main)) return 2;
+    } else if (std::wcscmp(argv[1], L"record") == 0) {
+        if (!Record(main)) return 2;
     } else if (std::wcscmp(argv[1], L"close") == 0) {
+        EndRecording(main);
         PostMessageW(main, WM_CLOSE, 0, 0);
     } else {
         return 1;
