@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "capture/capture_graph.h"
 #include "capture/device_list.h"
 #include "capture/open_device_dialog.h"
@@ -145,8 +147,27 @@ LRESULT OnCreate(HWND hwnd) {
     return 0;
 }
 
+// In the body font the captions are drawn in; the dialog units alone do not know how wide
+// the font the system substitutes for "Segoe UI" is.
+int WidestCaption(HWND hwnd) {
+    HDC dc = GetDC(hwnd);
+    if (dc == nullptr) return 0;
+    HGDIOBJ previous = SelectObject(dc, Panel_Metrics().bodyFont);
+    int widest = 0;
+    for (int id : {kIdDeviceNameCaption, kIdResolutionCaption, kIdFormatCaption}) {
+        wchar_t text[64];
+        const int length = GetDlgItemTextW(hwnd, id, text, 64);
+        SIZE size = {};
+        if (length > 0 && GetTextExtentPoint32W(dc, text, length, &size))
+            widest = std::max(widest, static_cast<int>(size.cx));
+    }
+    SelectObject(dc, previous);
+    ReleaseDC(hwnd, dc);
+    return widest;
+}
+
 void OnSize(HWND hwnd, int width) {
-    const auto rects = DeviceSectionLayout(width, Panel_Metrics().units);
+    const auto rects = DeviceSectionLayout(width, Panel_Metrics().units, WidestCaption(hwnd));
     Section_ApplyLayout(hwnd, rects.data(), kDeviceControlCount);
 }
 
@@ -158,6 +179,8 @@ void OnReloadTexts(HWND hwnd) {
     Section_SetText(hwnd, kIdImageFolderButton, "files");
     Section_SetText(hwnd, kIdSettingsButton, "setting");
     if (g_deviceList.empty()) FillDeviceList(hwnd);
+    RECT client = {};
+    if (GetClientRect(hwnd, &client) && client.right > 0) OnSize(hwnd, client.right);
 }
 
 void OnCommand(HWND hwnd, int id, int code) {

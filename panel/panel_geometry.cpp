@@ -83,18 +83,22 @@ int FilesExpandedHeight(const DialogUnits& du, int width) {
 }
 int FilesInitialWidth(int panelWidth) { return panelWidth - 16; }
 
-std::array<ControlRect, kDeviceControlCount> DeviceSectionLayout(int width,
-                                                                 const DialogUnits& du) {
+std::array<ControlRect, kDeviceControlCount> DeviceSectionLayout(int width, const DialogUnits& du,
+                                                                 int captionTextWidth) {
     const int t = SectionCollapsedHeight(du);
     const int column = ColumnWidth(width, du);
+    // Right-aligned captions reach back to the section's edge; where the UI font is wider
+    // than the one the units were made for, the caption column grows to the widest text and
+    // the lists give up that much width, so "Resolution:" keeps its first letters.
+    const int captionRight = std::max(du.X(2) + du.X(32), captionTextWidth + du.X(1));
+    const int comboShift = std::max(captionRight - (du.X(2) + du.X(32)), 0);
     std::array<ControlRect, kDeviceControlCount> r = {};
     r[0] = Rect(0, 0, width, SectionHeaderHeight(du));
     for (int row = 0; row < 3; ++row) {
         const int rowTop = 15 * row;
-        // Right-aligned captions reach back to the section's edge: where the UI font is wider
-        // than the one the units were made for, "Resolution:" would lose its first letters.
-        r[1 + 2 * row] = Rect(0, t + du.Y(5 + rowTop), du.X(2) + du.X(32), du.Y(8));
-        r[2 + 2 * row] = Rect(du.X(36), t + du.Y(3 + rowTop), width - du.X(39), du.Y(80));
+        r[1 + 2 * row] = Rect(0, t + du.Y(5 + rowTop), captionRight, du.Y(8));
+        r[2 + 2 * row] = Rect(du.X(36) + comboShift, t + du.Y(3 + rowTop),
+                              width - du.X(39) - comboShift, du.Y(80));
     }
     r[7] = Rect(du.X(4), t + du.Y(51), column, du.Y(16));
     r[8] = Rect(column + du.X(6) + du.X(4), t + du.Y(51), column, du.Y(16));

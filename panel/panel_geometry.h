@@ -86,7 +86,10 @@ constexpr int kDeviceControlCount = 9;
 constexpr int kPreviewControlCount = 10;
 constexpr int kColorControlCount = 24;
 constexpr int kFilesControlCount = 3;
-std::array<ControlRect, kDeviceControlCount> DeviceSectionLayout(int width, const DialogUnits& du);
+// The Device section's captions take at least their units' width, more when the widest of
+// them measures wider (pixels, 0 when unknown).
+std::array<ControlRect, kDeviceControlCount> DeviceSectionLayout(int width, const DialogUnits& du,
+                                                                 int captionTextWidth = 0);
 std::array<ControlRect, kPreviewControlCount> PreviewSectionLayout(int width,
                                                                    const DialogUnits& du);
 std::array<ControlRect, kColorControlCount> ColorSectionLayout(int width, const DialogUnits& du);

@@ -133,6 +133,20 @@ TEST(SectionLayout, DeviceCaptionsMeetTheirCombosAndTheButtonsShareTheRow) {
     EXPECT_EQ(r[8].x + r[8].width, 236 - 8);
     EXPECT_EQ(r[7].y, t + 102);
     EXPECT_EQ(r[8].height, 32);
+
+    // A caption that fits changes nothing; a wider one widens the column and the combos
+    // give up the difference, still ending at the same edge two units after the caption.
+    const auto fits = DeviceSectionLayout(236, kUnits96, 60);
+    EXPECT_EQ(fits[3].width, r[3].width);
+    EXPECT_EQ(fits[4].x, r[4].x);
+    const auto wide = DeviceSectionLayout(236, kUnits96, 81);
+    for (int row = 0; row < 3; ++row) {
+        const ControlRect& caption = wide[1 + 2 * row];
+        const ControlRect& combo = wide[2 + 2 * row];
+        EXPECT_GE(caption.width, 81);
+        EXPECT_EQ(caption.x + caption.width + 4, combo.x);
+        EXPECT_EQ(combo.x + combo.width, 236 - 6);
+    }
 }
 
 TEST(SectionLayout, PreviewSliderAndTwoColumnsOfSwitches) {

@@ -2,6 +2,7 @@
 // reader and ffprobe/ffmpeg see them, the frame timing, stops with frames queued or none, a
 // disk that fills up, and a camera pulled out mid-recording.
 #include <windows.h>
+#include <vfw.h>
 
 #include <gtest/gtest.h>
 
@@ -259,6 +260,81 @@ TEST_F(AviWriterTest, AFullDiskEndsTheFileCleanly) {
     EXPECT_EQ(ParseAvi(ReadWholeFile(path)).frameOffsets.size(), static_cast<size_t>(written));
     EXPECT_EQ(Probe(path), ExpectedProbe(640, 480, ProbedRate(ParseAvi(ReadWholeFile(path)).rate),
                                          static_cast<size_t>(written)));
+}
+
+// Moves the video compressor's class registration aside for a scope, so that
+// AVIMakeCompressedStream has nothing to make the 'DIB ' stream with.
+class CompressorUnregistered {
+public:
+    CompressorUnregistered() {
+        RegCreateKeyW(HKEY_CLASSES_ROOT, kAside, &aside_);
+        moved_ = RegCopyTreeW(HKEY_CLASSES_ROOT, kKey, aside_) == ERROR_SUCCESS &&
+                 RegDeleteTreeW(HKEY_CLASSES_ROOT, kKey) == ERROR_SUCCESS;
+    }
+    ~CompressorUnregistered() {
+        HKEY key = nullptr;
+        if (moved_ && RegCreateKeyW(HKEY_CLASSES_ROOT, kKey, &key) == ERROR_SUCCESS) {
+            RegCopyTreeW(aside_, nullptr, key);
+            RegCloseKey(key);
+        }
+        RegCloseKey(aside_);
+        RegDeleteTreeW(HKEY_CLASSES_ROOT, kAside);
+    }
+    bool moved() const { return moved_; }
+
+private:
+    static constexpr const wchar_t* kKey = L"AVIFile\\Compressors\\vids";
+    static constexpr const wchar_t* kAside = L"AVIFile\\TessaloomTestAside";
+    HKEY aside_ = nullptr;
+    bool moved_ = false;
+};
+
+bool CompressedStreamCanBeMade() {
+    const std::wstring path = VideoPath(L"probe");
+    PAVIFILE file = nullptr;
+    PAVISTREAM stream = nullptr, compressed = nullptr;
+    AVISTREAMINFOW header = {};
+    header.fccType = streamtypeVIDEO;
+    header.dwScale = 1;
+    header.dwRate = 30;
+    AVICOMPRESSOPTIONS options = {};
+    options.fccType = streamtypeVIDEO;
+    options.fccHandler = mmioFOURCC('D', 'I', 'B', ' ');
+    const bool made = AVIFileOpenW(&file, path.c_str(), OF_CREATE | OF_WRITE, nullptr) == 0 &&
+                      AVIFileCreateStreamW(file, &stream, &header) == 0 &&
+                      AVIMakeCompressedStream(&compressed, stream, &options, nullptr) == 0;
+    if (compressed != nullptr) AVIStreamRelease(compressed);
+    if (stream != nullptr) AVIStreamRelease(stream);
+    if (file != nullptr) AVIFileRelease(file);
+    DeleteFileW(path.c_str());
+    return made;
+}
+
+TEST_F(AviWriterTest, WithoutACompressorTheFramesGoIntoTheRawStream) {
+    const std::wstring path = VideoPath(L"raw");
+    std::vector<uint8_t> frame;
+    ASSERT_TRUE(CompressedStreamCanBeMade());
+    {
+        CompressorUnregistered unregistered;
+        ASSERT_TRUE(unregistered.moved());
+        ASSERT_FALSE(CompressedStreamCanBeMade());
+        GraphPaused paused;
+        g_pipeline.format.frameRate = 30.0f;
+        SetRecordPath(path);
+        ASSERT_TRUE(StartRecording());
+        frame = CopyOfCurrentFrame();
+        frame[0] = 77;
+        for (int i = 0; i < 4; ++i) ASSERT_TRUE(Pipeline_QueueRecordFrame(frame.data(), frame.size()));
+        StopRecording();
+    }
+    EXPECT_TRUE(CompressedStreamCanBeMade());  // registration back for what follows
+    EXPECT_EQ(Recorder_FramesWritten(), 4);
+    const AviFacts avi = ParseAvi(ReadWholeFile(path));
+    ASSERT_TRUE(avi.parsed) << avi.error;
+    EXPECT_EQ(avi.formatSize, 40u);
+    EXPECT_EQ(avi.frameOffsets.size(), 4u);
+    EXPECT_EQ(Probe(path), ExpectedProbe(640, 480, "30/1", 4));
+    EXPECT_EQ(DecodeFrame(path, 3), frame);
 }
 
 TEST_F(AviWriterTest, NoStartWithoutAFileAndNoFileLeftBehind) {
