@@ -1,7 +1,9 @@
 // MJPG samples, real frames of the simulated microscope cut short and corrupted. The input is
 // the frame size the stream was opened with (two little-endian 16-bit values) followed by the
 // sample. Whatever the sample, decoding stays inside it and the frame; a sample TurboJPEG
-// decodes without any complaint must give exactly TurboJPEG's picture.
+// decodes without any complaint must give exactly TurboJPEG's picture; and the decoder the
+// streaming thread keeps across samples (whatever the ones before it were) must decode each
+// exactly as a fresh one does.
 #include <turbojpeg.h>
 
 #include <vector>
@@ -42,6 +44,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     const FillResult result =
         FillFrameFromSample(kSubtypeMjpg, width, height, sample.data(), sample.size(), frame.data());
     FUZZ_CHECK(result != FillResult::UnknownSubtype);
+
+    static MjpgDecoder kept;
+    std::vector<uint8_t> keptFrame(frame.size(), 0x5A);
+    FUZZ_CHECK(FillFrameFromSample(kept, kSubtypeMjpg, width, height, sample.data(),
+                                   sample.size(), keptFrame.data()) == result);
+    if (result == FillResult::Filled) FUZZ_CHECK(keptFrame == frame);
 
     std::vector<uint8_t> turbo;
     if (!sample.empty() && TurboDecode(sample.data(), sample.size(), width, height, turbo) == 0) {
