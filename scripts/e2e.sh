@@ -19,8 +19,8 @@ wait_window() {
   return 1
 }
 # Processes whose program (first word) is tessaloom.exe; Wine shows it by its Unix path.
-copies_running() { pgrep -fc '^[^ ]*app[/\\]tessaloom\.exe'; }
-app_running() { pgrep -f '^[^ ]*app[/\\]tessaloom\.exe' >/dev/null; }
+copies_running() { prefix_pids '^[^ ]*app[/\\]tessaloom\.exe' | wc -l; }
+app_running() { [ -n "$(prefix_pids '^[^ ]*app[/\\]tessaloom\.exe')" ]; }
 # A second copy finds the first one's mutex, ends with 0 and leaves one copy running.
 second_copy_ends_with_zero() {
   [ "$(copies_running)" = 1 ] || return 1

@@ -30,7 +30,7 @@ wait_for() { local i; for i in $(seq 1 "$1"); do "${@:2}" && return 0; sleep 0.5
 window_shown() { xdotool search --name "^Tessaloom$" >/dev/null 2>&1; }
 camera_opened() { [ -n "$(value_of 'HKCU\Software\Tessaloom' width)" ]; }
 # The program's own process (Wine shows its Windows path first), not the desktop that started it.
-program_gone() { ! pgrep -f '^C:.Program Files.Tessaloom.tessaloom\.exe' >/dev/null; }
+program_gone() { [ -z "$(prefix_pids '^C:.Program Files.Tessaloom.tessaloom\.exe')" ]; }
 installed_dir_gone() { [ ! -e "$INSTDIR" ]; }
 
 timeout 120 "$WINE" reg delete 'HKCU\Software\Tessaloom' /f >/dev/null 2>&1 || true

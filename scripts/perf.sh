@@ -33,7 +33,7 @@ DESKTOP="/desktop=Tessaloom,1600x900"
 winpath() { echo "Z:${1//\//\\}"; }
 # wine_run SECONDS PROGRAM ARGS...: quietly, with a time limit.
 wine_run() { local limit=$1; shift; TL_WINE_TIMEOUT=$limit "$ROOT/scripts/wine-exec.sh" "$@" </dev/null >/dev/null 2>&1; }
-app_pid() { pgrep -n -f '^[^ ]*app[/\\]tessaloom\.exe'; }
+app_pid() { prefix_pids '^[^ ]*app[/\\]tessaloom\.exe' | tail -1; }
 # utime + stime of a process, in seconds.
 cpu_seconds() {
   [ -n "$1" ] && [ -r "/proc/$1/stat" ] || { echo 0; return; }

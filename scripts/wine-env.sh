@@ -18,3 +18,12 @@ ensure_demo_camera() {
     timeout 120 "$WINE" "$tool" plug Microscope --friendly "USB Microscope" >/dev/null 2>&1 || true
   fi
 }
+
+# Processes whose command line matches the pattern and that run in this Wine prefix: other
+# checkouts on the same machine may run the same program in prefixes of their own.
+prefix_pids() {
+  local pid
+  for pid in $(pgrep -f "$1"); do
+    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "$pid"
+  done
+}
