@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <climits>
 #include <new>
+#include <utility>
 
 // The library's own error manager tells the two kinds apart: a warning (extraneous bytes, a
 // premature end that it fills in) comes through emit_message and decoding goes on; a fatal
@@ -89,6 +90,13 @@ struct MjpgDecoder::State {
     bool created = false;
     PictureArena arena;
     jpeg_memory_mgr library = {};  // the library's own allocator, kept for its lasting pool
+    // Tables of earlier samples, taken out of use before each sample and handed back when
+    // the library asks its lasting pool for a table: no sample decodes with another's tables,
+    // and the pool does not grow by a table per sample.
+    void* spareQuantTables[NUM_QUANT_TBLS] = {};
+    int spareQuant = 0;
+    void* spareHuffmanTables[2 * NUM_HUFF_TBLS] = {};
+    int spareHuffman = 0;
 
     State() {
         info.err = jpeg_std_error(&errors.library);
@@ -112,8 +120,26 @@ void* TakeForPicture(j_common_ptr info, size_t bytes) {
 }
 
 void* AllocSmall(j_common_ptr info, int pool, size_t bytes) {
-    if (pool != JPOOL_IMAGE) return StateOf(info).library.alloc_small(info, pool, bytes);
-    return TakeForPicture(info, bytes);
+    MjpgDecoder::State& s = StateOf(info);
+    if (pool == JPOOL_IMAGE) return TakeForPicture(info, bytes);
+    if (bytes == sizeof(JQUANT_TBL) && s.spareQuant > 0) return s.spareQuantTables[--s.spareQuant];
+    if (bytes == sizeof(JHUFF_TBL) && s.spareHuffman > 0)
+        return s.spareHuffmanTables[--s.spareHuffman];
+    return s.library.alloc_small(info, pool, bytes);
+}
+
+// What a fresh decompressor starts with: no table defined, so a sample without Huffman
+// tables gets the standard ones and one without quantisation tables is refused.
+void ForgetTables(MjpgDecoder::State& s) {
+    for (JQUANT_TBL*& table : s.info.quant_tbl_ptrs) {
+        if (table != nullptr) s.spareQuantTables[s.spareQuant++] = std::exchange(table, nullptr);
+    }
+    for (JHUFF_TBL** tables : {s.info.dc_huff_tbl_ptrs, s.info.ac_huff_tbl_ptrs}) {
+        for (int i = 0; i < NUM_HUFF_TBLS; ++i) {
+            if (tables[i] != nullptr)
+                s.spareHuffmanTables[s.spareHuffman++] = std::exchange(tables[i], nullptr);
+        }
+    }
 }
 
 void* AllocLarge(j_common_ptr info, int pool, size_t bytes) {
@@ -169,6 +195,7 @@ MjpgResult DecodeWith(MjpgDecoder::State& s, const uint8_t* sample, size_t lengt
         s.created = true;
         UsePictureArena(s);
     }
+    ForgetTables(s);
     jpeg_mem_src(&info, sample, static_cast<unsigned long>(length));
     if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK) return MjpgResult::Corrupt;
     if (info.image_width != static_cast<JDIMENSION>(width) ||

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "pipeline/frame_rate.h"
@@ -216,6 +217,62 @@ TEST(MjpgDecoder, ReusedAcrossSizesProgressiveAndMismatchesDecodesLikeAFreshOne)
         const auto broken = WithUndefinedHuffmanTables(jpeg);
         EXPECT_EQ(decoder.Decode(broken.data(), broken.size(), c.w, c.h, untouched.data()),
                   MjpgResult::Corrupt);
+    }
+}
+
+// Every segment with this marker taken out.
+std::vector<uint8_t> WithoutSegments(std::vector<uint8_t> jpeg, uint8_t marker) {
+    for (size_t i = 2; i + 4 < jpeg.size();) {
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xDA) break;  // the scan: no more tables
+        const size_t length = size_t{jpeg[i + 2]} << 8 | jpeg[i + 3];
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == marker) {
+            jpeg.erase(jpeg.begin() + static_cast<std::ptrdiff_t>(i),
+                       jpeg.begin() + static_cast<std::ptrdiff_t>(i + 2 + length));
+        } else {
+            i += 2 + length;
+        }
+    }
+    return jpeg;
+}
+
+// The first Huffman table keeps its shape but two of its symbols trade places: a table a
+// damaged sample may well carry, and one that garbles whatever is decoded with it.
+std::vector<uint8_t> WithWrongHuffmanTable(std::vector<uint8_t> jpeg) {
+    for (size_t i = 2; i + 22 < jpeg.size(); ++i) {
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC4) {
+            std::swap(jpeg[i + 21], jpeg[i + 22]);  // after length, class/id and 16 counts
+            return jpeg;
+        }
+    }
+    ADD_FAILURE() << "no Huffman table";
+    return jpeg;
+}
+
+// Tables persist in a decompressor from one picture to the next; a camera's samples must
+// not: a frame relying on the standard Huffman tables (as many cameras send them) decodes
+// with those, not with what an earlier, damaged sample defined, and a frame without its
+// quantisation tables is unreadable whatever came before.
+TEST(MjpgDecoder, TablesOfOneSampleNeverServeTheNext) {
+    MjpgDecoder decoder;
+    const auto jpeg = Jpeg(320, 240, 9, TJSAMP_422);
+    const auto wrong = WithWrongHuffmanTable(jpeg);
+    const auto noHuffman = WithoutSegments(jpeg, 0xC4);
+    const auto noQuant = WithoutSegments(jpeg, 0xDB);
+    ASSERT_LT(noHuffman.size(), jpeg.size());
+    ASSERT_LT(noQuant.size(), jpeg.size());
+    const auto expected = DecodedAlone(jpeg, 320, 240);
+    ASSERT_TRUE(DecodedAlone(noHuffman, 320, 240) == expected);
+
+    std::vector<uint8_t> frame(320 * 240 * 3);
+    for (int round = 0; round < 2; ++round) {
+        decoder.Decode(wrong.data(), wrong.size(), 320, 240, frame.data());
+        ASSERT_EQ(decoder.Decode(noHuffman.data(), noHuffman.size(), 320, 240, frame.data()),
+                  MjpgResult::Decoded);
+        EXPECT_TRUE(frame == expected) << round;
+        ASSERT_EQ(decoder.Decode(jpeg.data(), jpeg.size(), 320, 240, frame.data()),
+                  MjpgResult::Decoded);
+        EXPECT_EQ(decoder.Decode(noQuant.data(), noQuant.size(), 320, 240, frame.data()),
+                  MjpgResult::Corrupt) << round;
     }
 }
 
