@@ -71,20 +71,15 @@ set_state() {
   esac
 }
 
-# A recording at 1080p30 writes about 190 MB a second: its videos and cover photos go once
-# measured (documents may be a link out of the prefix, hence -L).
-remove_videos_since() {
-  local stamp=$1 video
-  while IFS= read -r video; do
-    rm -f "$video" "${video%.avi}.jpg" "${video%.avi}.png"
-  done < <(find -L "$WINEPREFIX/drive_c/users" -name '*.avi' -newer "$stamp" 2>/dev/null)
-}
+# Photos and videos go to a folder of this run's own: the documents folder may be shared with
+# other Wine prefixes on the machine, and a recording at 1080p30 writes about 190 MB a second,
+# so its files go once measured.
+MEDIA="$OUT/media"
+clear_media() { rm -f "$MEDIA"/*.avi "$MEDIA"/*.jpg "$MEDIA"/*.png; }
 
 run_state() {
   local state=$1 log="$OUT/$1.txt" camlog="$OUT/$1-camera.txt" ext="$OUT/$1-external.txt"
   rm -f "$log" "$camlog" "$ext"
-  local stamp="$OUT/$1.started"
-  touch "$stamp"
   echo "perf: $state: anchor" >&2
   local anchor
   anchor=$(anchors)
@@ -115,7 +110,7 @@ run_state() {
   wine_run 60 explorer "$DESKTOP" "$DRIVER" close
   for _ in $(seq 1 300); do app_pid >/dev/null || break; sleep 0.1; done
   wait "$runner" 2>/dev/null
-  remove_videos_since "$stamp"
+  clear_media
   {
     echo "$anchor"
     echo "load_start $load0"
@@ -208,5 +203,7 @@ for tool in "$EXE" "$TOOL" "$DRIVER" "$BENCH"; do
 done
 wine_run 120 "$TOOL" unplug --all
 wine_run 120 "$TOOL" plug PerfScope --friendly "USB Microscope" --formats MJPG:1920x1080 --fps 30
+mkdir -p "$MEDIA"
+wine_run 120 reg add 'HKCU\Software\Tessaloom' /v ImgDir /t REG_SZ /d "$(winpath "$MEDIA")" /f
 for state in $STATES; do run_state "$state"; done
 table | tee "$OUT/table.txt"
