@@ -8,7 +8,7 @@ export TL_BUILD := $(BUILD)
 JOBS ?= $(shell nproc)
 CMAKE_GEN := -G Ninja
 
-.PHONY: setup native win bench-build run test test-native test-win test-e2e fuzz package test-package bench perf clean
+.PHONY: setup native win bench-build run test test-native test-win test-e2e fuzz package test-package bench perf screenshot clean
 
 setup:
 	@bash scripts/setup.sh
@@ -35,6 +35,11 @@ test-win: win
 
 test-e2e: win
 	@scripts/with-display.sh scripts/e2e.sh
+	@TL_XVFB=1 scripts/with-display.sh scripts/journeys.sh
+
+# The README's picture: the main window with a calibrated measurement on the live picture.
+screenshot: win
+	@TL_XVFB=1 scripts/with-display.sh scripts/journeys.sh --screenshot $(ROOT)/docs/screenshot.png
 
 # libFuzzer targets, FUZZ_SECONDS each (20 by default) on the committed seed corpus.
 fuzz: setup

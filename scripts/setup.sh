@@ -12,7 +12,7 @@ PACKAGES=(
   g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64-x86-64
   wine wine64 fonts-wine xvfb xdotool x11-utils imagemagick librsvg2-bin
   nasm dpkg-dev procps nsis
-  ffmpeg fonts-liberation
+  ffmpeg fonts-liberation tesseract-ocr tesseract-ocr-eng
   googletest libgtest-dev libgmock-dev libbenchmark-dev libturbojpeg0-dev libjpeg62-turbo-dev libyuv-dev
   fonts-wqy-microhei fonts-noto-cjk
 )
