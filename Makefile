@@ -8,7 +8,7 @@ export TL_BUILD := $(BUILD)
 JOBS ?= $(shell nproc)
 CMAKE_GEN := -G Ninja
 
-.PHONY: setup native win bench-build run test test-native test-win test-e2e fuzz package test-package bench perf screenshot clean
+.PHONY: setup native win bench-build run test test-native test-win test-e2e test-faults fuzz package test-package bench perf screenshot longrun clean
 
 setup:
 	@bash scripts/setup.sh
@@ -41,6 +41,11 @@ test-e2e: win
 screenshot: win
 	@TL_XVFB=1 scripts/with-display.sh scripts/journeys.sh --screenshot $(ROOT)/docs/screenshot.png
 
+# The real program under faults: broken settings, unplugging while recording, a full disk, a
+# read-only or vanished image folder, a stalled and a damaging camera, 100 plug cycles.
+test-faults: win
+	@scripts/faults.sh
+
 # libFuzzer targets, FUZZ_SECONDS each (20 by default) on the committed seed corpus.
 fuzz: setup
 	@scripts/fuzz.sh
@@ -53,7 +58,7 @@ package: win
 test-package: package
 	@WINEPREFIX=$(BUILD)/wineprefix-package scripts/with-display.sh scripts/package-test.sh
 
-test: test-native fuzz test-win test-e2e test-package
+test: test-native fuzz test-win test-e2e test-faults test-package
 
 run: win
 	@scripts/run.sh
@@ -66,6 +71,11 @@ bench: bench-build win
 # TurboJPEG anchor measured in the same run (build/perf/table.txt). Not part of `make test`.
 perf: win bench-build
 	@scripts/perf.sh
+
+# LONGRUN_MINUTES (30) of 1080p MJPG preview with overlay while recording in split files;
+# figures in build/longrun/. Not part of `make test`.
+longrun: win
+	@scripts/longrun.sh
 
 clean:
 	rm -rf $(BUILD)/native $(BUILD)/win $(BUILD)/bench $(BUILD)/fuzz $(BUILD)/package

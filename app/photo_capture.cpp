@@ -72,7 +72,10 @@ bool SaveImage(GpImage* image, const wchar_t* path) {
     if (!(jpeg ? g_photo.jpegFound : g_photo.pngFound)) return false;
     QualityParameter quality;
     const CLSID* encoder = jpeg ? &g_photo.jpegEncoder : &g_photo.pngEncoder;
-    return GdipSaveImageToFile(image, path, encoder, &quality.block) == Ok;
+    if (GdipSaveImageToFile(image, path, encoder, &quality.block) == Ok) return true;
+    // A full disk leaves the file cut short; the name is a new one, so nothing else is lost.
+    DeleteFileW(path);
+    return false;
 }
 
 void ShowFilePrompt(const std::wstring& text) {

@@ -3,6 +3,7 @@
 #include <vfw.h>
 
 #include <atomic>
+#include <cwchar>
 #include <memory>
 #include <new>
 #include <string>
@@ -44,6 +45,16 @@ struct Writer {
     std::vector<uint8_t> dib;  // one frame's rows, bottom-up and padded
 };
 
+// TESSALOOM_SPLIT_BYTES lowers the split size of the running program, so that a long run
+// sees many splits without writing gigabytes per file.
+int64_t SplitBytesFromEnvironment() {
+    wchar_t text[24];
+    const DWORD n = GetEnvironmentVariableW(L"TESSALOOM_SPLIT_BYTES", text, 24);
+    if (n == 0 || n >= 24) return kSplitBytes;
+    const long long bytes = std::wcstoll(text, nullptr, 10);
+    return bytes > 0 ? bytes : kSplitBytes;
+}
+
 struct RecorderState {
     HANDLE thread = nullptr;  // the writer of the current or the last file
     std::atomic<int64_t> recordedTime{0};
@@ -51,7 +62,7 @@ struct RecorderState {
     std::atomic<int32_t> framesWritten{0};
     std::atomic<bool> writeStopped{false};
     std::atomic<int64_t> reserve{kDefaultReserve};
-    int64_t splitBytes = kSplitBytes;
+    int64_t splitBytes = SplitBytesFromEnvironment();
     bool aviFileStarted = false;
 };
 

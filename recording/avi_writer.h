@@ -25,7 +25,7 @@ bool Recorder_WriteStopped();
 // Free disk space the writer keeps for the file's index and headers (64 MB). Tests raise it
 // to run into a full disk.
 void Recorder_SetFreeSpaceReserve(int64_t bytes);
-// A file is continued in a new one once it holds more than this (kSplitBytes). Tests lower
-// it to see a split within seconds.
+// A file is continued in a new one once it holds more than this (kSplitBytes, or
+// TESSALOOM_SPLIT_BYTES from the environment). Tests lower it to see a split within seconds.
 int64_t Recorder_SplitBytes();
 void Recorder_SetSplitBytes(int64_t bytes);

@@ -212,6 +212,7 @@ bool ParseMode(const std::string& text, SimMode* mode) {
     if (t == "live") *mode = SimMode::Live;
     else if (t == "colorbar") *mode = SimMode::ColorBar;
     else if (t == "bad") *mode = SimMode::Bad;
+    else if (t == "stalled") *mode = SimMode::Stalled;
     else return false;
     return true;
 }
@@ -220,6 +221,7 @@ const char* ModeName(SimMode mode) {
     switch (mode) {
         case SimMode::ColorBar: return "colorbar";
         case SimMode::Bad: return "bad";
+        case SimMode::Stalled: return "stalled";
         default: return "live";
     }
 }
@@ -272,7 +274,7 @@ bool ApplySetting(CameraConfig* config, const std::string& rawKey, const std::st
                        std::to_string(kMaxFps));
         return true;
     }
-    if (key == "mode") return ParseMode(value, &config->mode) || bad("mode is live, colorbar or bad");
+    if (key == "mode") return ParseMode(value, &config->mode) || bad("mode is live, colorbar, bad or stalled");
     bool* flag = key == "still"           ? &config->stillPin
                  : key == "procamp"       ? &config->procAmp
                  : key == "cameracontrol" ? &config->cameraControl

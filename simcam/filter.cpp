@@ -316,6 +316,11 @@ void SimcamFilter::PictureState(SceneControls* controls, SimMode* mode) {
     *mode = mode_;
 }
 
+bool SimcamFilter::Stalled() {
+    CritSecLock lock(&propLock_);
+    return mode_ == SimMode::Stalled;
+}
+
 void SimcamFilter::ReportDeviceLost() {
     IMediaEventSink* sink = nullptr;
     {

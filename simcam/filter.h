@@ -171,6 +171,7 @@ public:
     // reach a running camera; false once the camera has been unplugged.
     bool RefreshLiveState();
     void PictureState(SceneControls* controls, SimMode* mode);
+    bool Stalled();
     // Called once when streaming finds the camera unplugged.
     void ReportDeviceLost();
 

@@ -501,6 +501,7 @@ void SimcamPin::StreamFrames(HANDLE stop, IMemAllocator* allocator, IMemInputPin
             WaitForSingleObject(stop, INFINITE);
             break;
         }
+        if (filter_->Stalled()) continue;
         const HRESULT hr = DeliverOne(allocator, input, &state, fromWorker);
         if (perf != nullptr && hr == S_OK) perf->Sent(due, now, sendMs, skipped);
         if (FAILED(hr) && WaitForSingleObject(stop, kRetryAfterFailureMs) != WAIT_TIMEOUT) break;

@@ -838,6 +838,27 @@ TEST_F(SimcamTest, BadModeSendsDamagedSamplesAndKeepsStreaming) {
     }
 }
 
+TEST_F(SimcamTest, StalledModeSendsNothingWhilePluggedAndLiveResumes) {
+    const std::wstring instance = PlugCamera(L"TStall", L"--formats MJPG:640x480");
+    IBaseFilter* camera = BindCamera(instance);
+    ASSERT_NE(camera, nullptr);
+    CameraGraph graph;
+    ASSERT_TRUE(graph.Build(camera, nullptr, false));
+    camera->Release();
+    graph.capture.KeepAtMost(1);
+    ASSERT_FALSE(FAILED(graph.Run()));
+    ASSERT_GE(WaitForSamples(graph.capture, 3), 3u);
+    EXPECT_EQ(RunSimcam(L"set TStall mode=stalled").code, 0u);
+    PumpFor(800);  // the mode reaches the stream within half a second
+    const size_t stalled = graph.capture.Count();
+    PumpFor(1000);
+    EXPECT_EQ(graph.capture.Count(), stalled);
+    EXPECT_NE(RunSimcam(L"list").output.find("TStall"), std::string::npos);
+    EXPECT_EQ(RunSimcam(L"set TStall mode=live").code, 0u);
+    EXPECT_GE(WaitForSamples(graph.capture, stalled + 5), stalled + 5);
+    EXPECT_FALSE(FAILED(graph.Stop()));
+}
+
 TEST_F(SimcamTest, MisuseIsRefusedAndReleasingMidStreamLeavesNoThread) {
     const std::wstring instance = PlugCamera(L"TLife", L"--formats MJPG:1280x720,MJPG:640x480");
     auto runOnce = [&](CameraGraph* graph) {
