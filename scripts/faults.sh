@@ -80,8 +80,18 @@ plug_camera() {
   for _ in $(seq 1 50); do camera_listed && return 0; sleep 0.2; done
   return 1
 }
-# Only this build's program: other copies may run on the machine in other prefixes.
-app_pid() { pgrep -n -f "^$EXE\$"; }
+# Where every thread of a program that stopped answering waits, for whoever reads the log.
+dump_backtraces() {
+  local debugger wpid out="$WORK/backtraces.txt"
+  debugger() { WINEDLLOVERRIDES="mscoree=;mshtml=" TL_WINE_TIMEOUT=60 "$ROOT/scripts/wine-exec.sh" winedbg 2>&1; }
+  wpid=$(printf 'info proc\nquit\n' | debugger | awk '/tessaloom\.exe/ { print $1; exit }')
+  [ -n "$wpid" ] || return 0
+  printf 'attach 0x%s\nbt all\ndetach\nquit\n' "$wpid" | debugger |
+    awk '/^Backtracing for thread/ { keep = /tessaloom\.exe/ } keep' >"$out"
+  echo "faults: the program's threads:"; cut -c1-160 "$out"
+}
+# This build's program in this prefix.
+app_pid() { prefix_pids "^$EXE\$" | tail -1 | grep .; }
 field() { sed -n "s/.*\b$1=\([^ ]*\).*/\1/p" <<<"$2"; }
 
 # --- the program -------------------------------------------------------------------------
@@ -104,7 +114,7 @@ stop_app() {
   driver close >/dev/null
   for _ in $(seq 1 150); do app_pid >/dev/null || break; sleep 0.2; done
   if app_pid >/dev/null; then
-    echo "faults: the program did not end when asked"; kill "$(app_pid)"
+    echo "faults: the program did not end when asked"; dump_backtraces; kill "$(app_pid)"
     kill "$app_runner" 2>/dev/null; wait "$app_runner" 2>/dev/null
     return 1
   fi
@@ -315,7 +325,7 @@ plug_cycles_leave_no_growth() {
     status=$?
     line="${line/cycle=10/cycle=$upto} $(linux_stats "$pid")"
     echo "$line" | tee -a "$table"
-    [ "$status" = 0 ] || { echo "faults: plug cycles ended early ($status)"; return 1; }
+    [ "$status" = 0 ] || { echo "faults: plug cycles ended early ($status)"; dump_backtraces; return 1; }
   done
   awk -v cycles="$CYCLES" '
     function get(name,   i, kv) { for (i = 1; i <= NF; i++) { split($i, kv, "="); if (kv[1] == name) return kv[2] + 0 } return 0 }

@@ -36,7 +36,8 @@ mount -t tmpfs -o size=4g tmpfs "$VIDEOS" 2>/dev/null || echo "longrun: no tmpfs
 winpath() { echo "Z:${1//\//\\}"; }
 wine_quiet() { local limit=$1; shift; TL_WINE_TIMEOUT=$limit "$ROOT/scripts/wine-exec.sh" "$@" </dev/null >/dev/null 2>&1; }
 driver() { TL_WINE_TIMEOUT=120 "$ROOT/scripts/wine-exec.sh" "$DRIVER" "$@" </dev/null 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
-app_pid() { pgrep -n -f "^$EXE\$"; }
+# This build's program in this prefix.
+app_pid() { prefix_pids "^$EXE\$" | tail -1 | grep .; }
 linux_stats() {
   local pid=$1 private
   private=$(awk '/^Private_(Clean|Dirty):/ { s += $2 } END { print s }' "/proc/$pid/smaps_rollup")
@@ -76,7 +77,7 @@ wine_quiet 60 reg add "$KEY" /v MaxRecordTime /t REG_DWORD /d 0 /f
 
 # Straight on the 1600x900 display, maximised, so that the drivers find its windows.
 TESSALOOM_SPLIT_BYTES=$((SPLIT_MB * 1048576)) TL_WINE_TIMEOUT=$((MINUTES * 60 + 600)) \
-  "$ROOT/scripts/wine-exec.sh" "$EXE" </dev/null >/dev/null 2>&1 &
+  "$ROOT/scripts/wine-exec.sh" "$EXE" </dev/null >"$OUT/app.log" 2>&1 &
 runner=$!
 for _ in $(seq 1 300); do app_pid >/dev/null && break; sleep 0.2; done
 driver streaming "$CAMERA" 60 >/dev/null
@@ -88,6 +89,7 @@ pid=$(app_pid)
 start=$(date +%s)
 for minute in $(seq 0 "$MINUTES"); do
   while [ $(( $(date +%s) - start )) -lt $((minute * 60)) ]; do check_finished_files; sleep 5; done
+  [ -d "/proc/$pid" ] || { echo "longrun: the program ended by itself after $minute minutes" | tee -a "$OUT/samples.txt"; break; }
   line="minute=$minute $(driver stats | sed 's/^stats //') $(linux_stats "$pid")"
   line="$line $(driver probe 3 | sed 's/^probe //') files_checked=$checked unplayable=$unplayable"
   echo "$line" | tee -a "$OUT/samples.txt"
