@@ -90,8 +90,8 @@ dump_backtraces() {
     awk '/^Backtracing for thread/ { keep = /tessaloom\.exe/ } keep' >"$out"
   echo "faults: the program's threads:"; cut -c1-160 "$out"
 }
-# This build's program in this prefix.
-app_pid() { prefix_pids "^$EXE\$" | tail -1 | grep .; }
+# This build's program in this prefix (its own status, not the last copy's: pipefail is on).
+app_pid() { local pid; pid=$(prefix_pids "^$EXE\$" | tail -1); [ -n "$pid" ] && echo "$pid"; }
 field() { sed -n "s/.*\b$1=\([^ ]*\).*/\1/p" <<<"$2"; }
 
 # --- the program -------------------------------------------------------------------------
@@ -279,7 +279,7 @@ probe_while() {  # probe_while SECONDS FUNCTION: the main window must answer thr
 stalled_camera_keeps_last_picture() {
   local first second
   wine_quiet 60 "$TOOL" set "$CAMERA" mode=stalled
-  sleep 1.5
+  sleep 3
   first=$(driver picture); sleep 2; second=$(driver picture)
   wine_quiet 60 "$TOOL" set "$CAMERA" mode=live
   echo "faults: stalled: $first / $second"
@@ -295,7 +295,7 @@ bad_samples_keep_a_picture() {
   [ "$(field spread "$first")" -gt 40 ] && [ "$(field spread "$second")" -gt 40 ] &&
     [ "$(field checksum "$first")" != "$(field checksum "$second")" ]
 }
-responsive_with_stalled_camera() { probe_while 7 stalled_camera_keeps_last_picture; }
+responsive_with_stalled_camera() { probe_while 9 stalled_camera_keeps_last_picture; }
 responsive_with_bad_samples() { probe_while 6 bad_samples_keep_a_picture; }
 live_again() { local p; sleep 1; p=$(driver picture); sleep 0.5; [ "$(field checksum "$p")" != "$(field checksum "$(driver picture)")" ]; }
 
@@ -316,7 +316,7 @@ linux_stats() {
 # these.
 plug_cycles_leave_no_growth() {
   local pid line table="$WORK/cycles.txt" status
-  pid=$(app_pid) || return 1
+  pid=$(app_pid) || { echo "faults: no program of this prefix among: $(pgrep -af tessaloom.exe)"; return 1; }
   : >"$table"
   # Ten at a time: the camera is open again when the driver returns, and the Linux figures
   # are taken then.
