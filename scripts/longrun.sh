@@ -36,8 +36,8 @@ mount -t tmpfs -o size=4g tmpfs "$VIDEOS" 2>/dev/null || echo "longrun: no tmpfs
 winpath() { echo "Z:${1//\//\\}"; }
 wine_quiet() { local limit=$1; shift; TL_WINE_TIMEOUT=$limit "$ROOT/scripts/wine-exec.sh" "$@" </dev/null >/dev/null 2>&1; }
 driver() { TL_WINE_TIMEOUT=120 "$ROOT/scripts/wine-exec.sh" "$DRIVER" "$@" </dev/null 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
-# This build's program in this prefix.
-app_pid() { prefix_pids "^$EXE\$" | tail -1 | grep .; }
+# This build's program in this prefix (its own status, not the last copy's: pipefail is on).
+app_pid() { local pid; pid=$(prefix_pids "^$EXE\$" | tail -1); [ -n "$pid" ] && echo "$pid"; }
 linux_stats() {
   local pid=$1 private
   private=$(awk '/^Private_(Clean|Dirty):/ { s += $2 } END { print s }' "/proc/$pid/smaps_rollup")
