@@ -90,7 +90,8 @@ int RecordStart(HWND main) {
     PostMessageW(main, WM_COMMAND, kCmdRecordVideo, 0);
     HWND dialog = nullptr;
     if (!WaitFor([&] { return (dialog = RecordDialog(main)) != nullptr; }, 10000)) return kTimedOut;
-    const std::wstring ready = TextOf(GetDlgItem(dialog, IDOK));
+    std::wstring ready;
+    if (!WaitFor([&] { return !(ready = TextOf(GetDlgItem(dialog, IDOK))).empty(); }, 10000)) return kTimedOut;
     const std::wstring earlierPrompt = TextOf(GetDlgItem(main, kIdPrompt));
     PostMessageW(dialog, WM_COMMAND, IDOK, 0);
     // Start turns the button into Stop; a file that cannot be made leaves it reading Start
