@@ -28,7 +28,7 @@ OVERLAY="$TL_BUILD/win/tests/perf/perf_driver.exe"
 CAMERA=LongScope
 KEY='HKCU\Software\Tessaloom'
 mkdir -p "$VIDEOS"
-rm -f "$VIDEOS"/*
+rm -f "$VIDEOS"/* "$OUT"/*.avi "$OUT/bad-files.txt" "$OUT/stop.txt"
 # Files of a gigabyte a minute: in memory when a tmpfs can be had, on the disk otherwise.
 umount "$VIDEOS" 2>/dev/null
 mount -t tmpfs -o size=4g tmpfs "$VIDEOS" 2>/dev/null || echo "longrun: no tmpfs; the videos go to the disk"
@@ -47,15 +47,23 @@ linux_stats() {
 
 checked=0; unplayable=0; frames_total=0
 # Every file but the one being written (with "all": every file): read with ffprobe, counted,
-# deleted.
+# deleted. One listing, newest first, names the file being written: a second look at the folder
+# could see the next file of a split that came in between and take the one still being written
+# for finished. A file that grows while it is read was being written after all: that the program
+# writes two files at once is a fault of its own, told apart.
 check_finished_files() {
-  local file probe newest=""
-  [ "${1:-}" = all ] || newest=$(ls -t "$VIDEOS"/*.avi 2>/dev/null | head -1)
-  for file in "$VIDEOS"/*.avi; do
-    [ -f "$file" ] && [ "$file" != "$newest" ] || continue
+  local file probe size files=()
+  mapfile -t files < <(ls -t "$VIDEOS"/*.avi 2>/dev/null)
+  [ "${1:-}" = all ] || files=("${files[@]:1}")
+  for file in "${files[@]}"; do
+    [ -f "$file" ] || continue
+    size=$(stat -c %s "$file")
     probe=$(ffprobe -v error -count_packets -select_streams v:0 -show_entries \
             stream=codec_name,width,height,nb_frames,nb_read_packets -of csv=p=0 "$file" 2>&1)
-    if [[ "$probe" =~ ^rawvideo,1920,1080,([0-9]+),([0-9]+)$ ]] && [ "${BASH_REMATCH[2]}" -gt 0 ] &&
+    if [ "$(stat -c %s "$file")" != "$size" ]; then
+      unplayable=$((unplayable + 1))
+      echo "longrun: $(basename "$file"): still being written while a newer file exists" | tee -a "$OUT/bad-files.txt"
+    elif [[ "$probe" =~ ^rawvideo,1920,1080,([0-9]+),([0-9]+)$ ]] && [ "${BASH_REMATCH[2]}" -gt 0 ] &&
        [ "${BASH_REMATCH[1]}" = "${BASH_REMATCH[2]}" ]; then
       frames_total=$((frames_total + BASH_REMATCH[2]))
     else
