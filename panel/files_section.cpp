@@ -116,15 +116,10 @@ void OnListNotice(HWND hwnd, int code) {
     ShowInPreview(hwnd, path);
 }
 
-// The saver has appended the file already. The list box follows the list's length, and the
-// new file is selected and previewed so that a photo just taken shows at once.
+// The saver has appended the file already; the list box only follows the list's length, so
+// the selection and the preview stay on what the user was looking at.
 void OnFileAdded(HWND hwnd) {
-    const size_t count = LatestFiles().size();
-    HWND list = GetDlgItem(hwnd, kIdFileList);
-    SendMessageW(list, LB_SETCOUNT, count, 0);
-    if (count == 0) return;
-    SendMessageW(list, LB_SETCURSEL, count - 1, 0);
-    ShowInPreview(hwnd, LatestFiles()[count - 1]);
+    SendDlgItemMessageW(hwnd, kIdFileList, LB_SETCOUNT, LatestFiles().size(), 0);
 }
 
 // Nothing here depends on the device or the zoom.

@@ -140,6 +140,8 @@ device_named() { find_main && [ "$(text_of "$DEVICE/102")" = "$1" ]; }
 # No camera: the Device section offers no resolution.
 no_device() { find_main && [ "$(extra_of "$DEVICE/104" count)" = 0 ]; }
 files_listed() { find_main && [ "$(extra_of "$FILES/101" count)" -ge "$1" ] 2>/dev/null; }
+# A new file is listed without taking the selection; the user picks it: the list's last row.
+select_newest_file() { click "$FILES/101" && xdotool sleep 0.2 key End sleep 0.5; }
 # The newest file is the selected row and its picture fills the preview.
 newest_selected_and_previewed() {
   local count sel
@@ -201,7 +203,7 @@ use_640x480() {
 }
 
 # A photo with Space in the view and one with the camera toolbar's button; each is a JPEG,
-# named in the settings' latest files, listed, selected and shown in the preview.
+# named in the settings' latest files, listed, and shown in the preview once selected.
 PHOTO_FOLDER=""
 photo_taken() {
   local how=$1 m photo rows
@@ -217,6 +219,7 @@ photo_taken() {
   check test "$(identify -format '%m %w %h' "$photo")" = "JPEG $START_W $START_H"
   check wait_for 40 latest_files_name "$photo"
   check wait_for 40 files_listed $((rows + 1))
+  check select_newest_file
   check newest_selected_and_previewed
 }
 step_photos() {
@@ -230,7 +233,7 @@ step_photos() {
 
 # The record dialog from the camera toolbar, its shortest time limit (10 seconds) chosen with
 # the mouse, Start clicked: the recording stops and the dialog closes by itself at the limit,
-# and the file is listed with the play triangle on its cover in the preview.
+# and the file is listed, its cover with the play triangle in the preview once selected.
 step_video() {
   local m dialog video probe frames rows limit
   find_main; rows=$(extra_of "$FILES/101" count)
@@ -255,6 +258,7 @@ step_video() {
   check setting_is MaxRecordTime 10
   check wait_for 40 latest_files_name "$video"
   check wait_for 40 files_listed $((rows + 1))
+  check select_newest_file
   check play_triangle_shown
   # At the limit the dialog closes by itself.
   check wait_for 40 record_dialog_gone

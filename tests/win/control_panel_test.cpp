@@ -595,13 +595,16 @@ TEST_F(FilesTest, ListsTheExistingFilesSortedAndPreviewsTheSelectedOne) {
     Select(0, LBN_SELCHANGE);
     EXPECT_EQ(PreviewMiddle(), RGB(250, 0, 0));
 
-    // A photo saved now goes to the bottom, although its name sorts first, and shows at once.
+    // A photo saved now goes to the bottom, although its name sorts first; what the user was
+    // looking at stays selected and previewed.
     const std::wstring saved = folder_ + L"\\0000 first.bmp";
     SaveImage(saved, 320, 240, kBmpEncoder, [](int, int) { return RGB(0, 250, 0); });
     const size_t index = AppendLatestFile(AsUtf16(saved.c_str()));
     PostMessageW(panel_, WM_APP_FILE_ADDED, index, 0);
     ASSERT_TRUE(PumpUntil([&] { return Count() == 3; }, 2000));
-    EXPECT_EQ(SendMessageW(List(), LB_GETCURSEL, 0, 0), 2);
+    EXPECT_EQ(SendMessageW(List(), LB_GETCURSEL, 0, 0), 0);
+    EXPECT_EQ(PreviewMiddle(), RGB(250, 0, 0));
+    Select(2, LBN_SELCHANGE);
     EXPECT_EQ(PreviewMiddle(), RGB(0, 250, 0));
 }
 
