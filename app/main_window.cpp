@@ -177,7 +177,7 @@ void StartCalibration(HWND hwnd) {
     CameraView_StartCalibrationRuler();
 }
 
-// The dialog starts at the open camera's format and picture size, or at nothing in particular.
+// The dialog starts at the open camera's picture size, or at nothing in particular.
 void OnOpenDevice() {
     RequestedFormat format = {kSubtypeNone, 0, 0, 0};
     if (Capture_IsOpen()) {

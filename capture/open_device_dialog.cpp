@@ -21,7 +21,6 @@ struct OpenDeviceState {
     int formatIndex;
     int resolutionIndex;
     RequestedFormat initial;  // its size is the resolution to preselect
-    MediaSubtype preferred;   // the running format, then the one the user last chose
 };
 
 OpenDeviceState* StateOf(HWND dialog) {
@@ -85,8 +84,7 @@ void FillFormats(HWND dialog, OpenDeviceState& state) {
         SendDlgItemMessageW(dialog, IDC_OPEN_FORMAT_LIST, CB_ADDSTRING, 0,
                             reinterpret_cast<LPARAM>(L"YUY2"));
     }
-    // The running format, not simply the first: Open without a change keeps the stream.
-    state.formatIndex = FormatChoiceOf(device->mjpgFormats, device->yuy2Formats, state.preferred);
+    state.formatIndex = 0;
     SendDlgItemMessageW(dialog, IDC_OPEN_FORMAT_LIST, CB_SETCURSEL, state.formatIndex, 0);
 }
 
@@ -134,7 +132,6 @@ void OnInitDialog(HWND dialog, OpenDeviceState* state) {
                     {IDCANCEL, "cancel"}});
     PlaceDialogBelowOwnerTop(dialog, GetParent(dialog));
     CompleteInitialFormat(state->initial);
-    state->preferred = state->initial.subtype;
     FillDevices(dialog, *state);
     FillFormats(dialog, *state);
     FillResolutions(dialog, *state);
@@ -152,12 +149,6 @@ void OnFormatChosen(HWND dialog, OpenDeviceState& state) {
     const int chosen = Selection(dialog, IDC_OPEN_FORMAT_LIST, CB_GETCURSEL);
     if (chosen == state.formatIndex) return;
     state.formatIndex = chosen;
-    const DeviceEntry* device = SelectedDevice(state);
-    if (device != nullptr) {
-        const bool yuy2 =
-            &MapOfFormatChoice(device->mjpgFormats, device->yuy2Formats, chosen) == &device->yuy2Formats;
-        state.preferred = yuy2 ? kSubtypeYuy2 : kSubtypeMjpg;
-    }
     FillResolutions(dialog, state);
 }
 
@@ -220,7 +211,7 @@ void OpenDeviceOrFormat(const RequestedFormat& format, bool showDialog) {
         }
         return;
     }
-    OpenDeviceState state = {current, 0, 0, format, format.subtype};
+    OpenDeviceState state = {current, 0, 0, format};
     DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_OPEN_DEVICE),
                     Lifecycle_MainWindow(), OpenDeviceDlgProc, reinterpret_cast<LPARAM>(&state));
 }

@@ -130,6 +130,7 @@ TEST_F(OpenDeviceDialogTest, PreselectsTheRunningCameraAndOpensAnInterpolatedSiz
         ChooseDevice(d, IndexOf(devices, L"OpenCamVga"));
         vgaFormats = ComboItems(Item(d, IDC_OPEN_FORMAT_LIST));
         vgaFormat = ComboSelection(Item(d, IDC_OPEN_FORMAT_LIST));
+        ChooseComboEntry(d, IDC_OPEN_FORMAT_LIST, 1);
         vgaResolutions = ComboItems(Item(d, IDC_OPEN_RESOLUTION_LIST));
         vgaSelected = ComboSelection(Item(d, IDC_OPEN_RESOLUTION_LIST));
         SendDlgItemMessageW(d, IDC_OPEN_RESOLUTION_LIST, CB_SETCURSEL, 2, 0);
@@ -146,10 +147,10 @@ TEST_F(OpenDeviceDialogTest, PreselectsTheRunningCameraAndOpensAnInterpolatedSiz
     // YUY2 lists its own sizes and keeps the running one.
     EXPECT_EQ(yuy2Resolutions, (Strings{L"640x480", L"800x600", L"1280x720"}));
     EXPECT_EQ(yuy2Selected, L"1280x720");
-    // The other camera: its 640 x 480 grows the two interpolated sizes; 1280 x 720 is not
-    // among them, so the middle entry is preselected.
+    // Another camera starts again at the first format. In YUY2 its 640 x 480 grows the two
+    // interpolated sizes; 1280 x 720 is not among them, so the middle entry is preselected.
     EXPECT_EQ(vgaFormats, (Strings{L"MJPG", L"YUY2"}));
-    EXPECT_EQ(vgaFormat, L"YUY2");
+    EXPECT_EQ(vgaFormat, L"MJPG");
     EXPECT_EQ(vgaResolutions, (Strings{L"640x480", L"1280x960", L"1920x1080"}));
     EXPECT_EQ(vgaSelected, L"1280x960");
 
@@ -168,13 +169,16 @@ TEST_F(OpenDeviceDialogTest, PreselectsTheRunningCameraAndOpensAnInterpolatedSiz
     EXPECT_EQ(StoredNumber(L"height"), 1080u);
     EXPECT_EQ(StoredNumber(L"interpolated"), 1u);
 
-    // Opening again starts at the chosen size; Cancel changes nothing.
-    std::wstring again;
+    // Opening again starts at MJPG although YUY2 runs, at the chosen size; Cancel changes
+    // nothing.
+    std::wstring again, againFormat;
     driver.When(IsOpenDeviceDialog, [&](HWND d) {
+        againFormat = ComboSelection(Item(d, IDC_OPEN_FORMAT_LIST));
         again = ComboSelection(Item(d, IDC_OPEN_RESOLUTION_LIST));
         ClickButton(d, IDCANCEL);
     });
     OpenDialog();
+    EXPECT_EQ(againFormat, L"MJPG");
     EXPECT_EQ(again, L"1920x1080");
     PumpFor(300);
     EXPECT_EQ(g_capture.deviceName, L"OpenCamVga");
