@@ -402,6 +402,7 @@ LRESULT CALLBACK MainWnd_Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
             PostToPanel(WM_APP_PANEL_REFRESH, kRefreshZoom);
             return 0;
         case WM_APP_DEVICE_LIST_CHANGED:
+            OpenDevice_DeviceListChanged();
             PostToPanel(WM_APP_PANEL_REFRESH, kRefreshDeviceList);
             return 0;
         case WM_APP_DEVICE_OPENED:

@@ -192,6 +192,41 @@ TEST_F(OpenDeviceDialogTest, PreselectsTheRunningCameraAndOpensAnInterpolatedSiz
     EXPECT_EQ(CameraView_PictureWidth(), 640);
 }
 
+// Cameras plugged and unplugged under the dialog show in its list, and Open opens the camera
+// the list shows chosen, not the one now at its old position.
+TEST_F(OpenDeviceDialogTest, FollowsCamerasPluggedAndUnpluggedWhileItShows) {
+    Plug(L"OpenCamFirst", L"MJPG:640x480");
+    CreateMain();
+    ASSERT_TRUE(Streaming(L"OpenCamFirst", 640));
+    Plug(L"OpenCamSecond", L"MJPG:800x600,MJPG:640x480");
+    ASSERT_TRUE(PumpUntil([] { return g_deviceList.size() == 2; }, 5000));
+
+    DialogDriver driver;
+    Strings afterUnplug, afterPlug;
+    std::wstring chosen;
+    driver.When(IsOpenDeviceDialog, [&](HWND d) {
+        HWND list = Item(d, IDC_OPEN_DEVICE_LIST);
+        ChooseDevice(d, IndexOf(ListBoxItems(list), L"OpenCamSecond"));
+        RunSimcam(L"unplug OpenCamFirst");
+        PumpUntil([&] { return g_deviceList.size() == 1 && ListBoxItems(list).size() == 1; },
+                  5000);
+        afterUnplug = ListBoxItems(list);
+        Plug(L"OpenCamThird", L"MJPG:640x480");
+        PumpUntil([&] { return g_deviceList.size() == 2 && ListBoxItems(list).size() == 2; },
+                  5000);
+        afterPlug = ListBoxItems(list);
+        const int selected = ListSelection(d);
+        if (selected >= 0) chosen = afterPlug[static_cast<size_t>(selected)];
+        ClickButton(d, IDOK);
+    });
+    OpenDialog();
+    ASSERT_TRUE(driver.Done());
+    EXPECT_EQ(afterUnplug, Strings{L"OpenCamSecond"});
+    EXPECT_EQ(afterPlug, (Strings{L"OpenCamSecond", L"OpenCamThird"}));
+    EXPECT_EQ(chosen, L"OpenCamSecond");
+    EXPECT_TRUE(Streaming(L"OpenCamSecond", 640));
+}
+
 // Chinese and Japanese replace the template's texts; the pictures are for a person to check
 // that the glyphs render and nothing is cut off.
 TEST_F(OpenDeviceDialogTest, TakesTheChosenLanguage) {
