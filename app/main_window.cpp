@@ -177,7 +177,7 @@ void StartCalibration(HWND hwnd) {
     CameraView_StartCalibrationRuler();
 }
 
-// The dialog starts at the open camera's format and picture size, or at nothing in particular.
+// The dialog starts at the open camera's picture size, or at nothing in particular.
 void OnOpenDevice() {
     RequestedFormat format = {kSubtypeNone, 0, 0, 0};
     if (Capture_IsOpen()) {
@@ -402,6 +402,7 @@ LRESULT CALLBACK MainWnd_Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
             PostToPanel(WM_APP_PANEL_REFRESH, kRefreshZoom);
             return 0;
         case WM_APP_DEVICE_LIST_CHANGED:
+            OpenDevice_DeviceListChanged();
             PostToPanel(WM_APP_PANEL_REFRESH, kRefreshDeviceList);
             return 0;
         case WM_APP_DEVICE_OPENED:

@@ -50,11 +50,6 @@ const FormatMap& MapOfFormatChoice(const FormatMap& mjpg, const FormatMap& yuy2,
     return formatIndex == 0 ? mjpg : yuy2;
 }
 
-int FormatChoiceOf(const FormatMap& mjpg, const FormatMap& yuy2, const MediaSubtype& subtype) {
-    if (SameSubtype(subtype, kSubtypeYuy2) && !mjpg.empty() && !yuy2.empty()) return 1;
-    return 0;
-}
-
 int PreselectedResolution(const FormatMap& map, int32_t width, int32_t height) {
     if (map.empty()) return -1;
     int position = 0;

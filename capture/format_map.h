@@ -43,8 +43,6 @@ RequestedFormat StreamRequest(const RequestedFormat& request);
 // when it offers that. The map behind position `formatIndex` of that list: the YUY2 map when
 // there is no MJPG, else MJPG at position 0 and YUY2 at any other.
 const FormatMap& MapOfFormatChoice(const FormatMap& mjpg, const FormatMap& yuy2, int formatIndex);
-// The list position of `subtype`, or 0 when the camera does not offer it.
-int FormatChoiceOf(const FormatMap& mjpg, const FormatMap& yuy2, const MediaSubtype& subtype);
 // The entry to preselect in a resolution list: the one of width x height, else the middle
 // one; -1 for an empty map.
 int PreselectedResolution(const FormatMap& map, int32_t width, int32_t height);

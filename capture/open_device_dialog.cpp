@@ -3,6 +3,9 @@
 #include <windows.h>
 #include <strsafe.h>
 
+#include <string>
+#include <vector>
+
 #include "app/format_settings.h"
 #include "capture/capture_graph.h"
 #include "capture/device_lifecycle.h"
@@ -21,8 +24,11 @@ struct OpenDeviceState {
     int formatIndex;
     int resolutionIndex;
     RequestedFormat initial;  // its size is the resolution to preselect
-    MediaSubtype preferred;   // the running format, then the one the user last chose
+    std::vector<std::wstring> shownPaths;  // the cameras list 3005 shows, in its order
 };
+
+// The dialog while it shows: one at a time, as it is modal.
+HWND g_openDeviceDialog = nullptr;
 
 OpenDeviceState* StateOf(HWND dialog) {
     return reinterpret_cast<OpenDeviceState*>(GetWindowLongPtrW(dialog, DWLP_USER));
@@ -85,8 +91,7 @@ void FillFormats(HWND dialog, OpenDeviceState& state) {
         SendDlgItemMessageW(dialog, IDC_OPEN_FORMAT_LIST, CB_ADDSTRING, 0,
                             reinterpret_cast<LPARAM>(L"YUY2"));
     }
-    // The running format, not simply the first: Open without a change keeps the stream.
-    state.formatIndex = FormatChoiceOf(device->mjpgFormats, device->yuy2Formats, state.preferred);
+    state.formatIndex = 0;
     SendDlgItemMessageW(dialog, IDC_OPEN_FORMAT_LIST, CB_SETCURSEL, state.formatIndex, 0);
 }
 
@@ -96,10 +101,16 @@ void EnableChoices(HWND dialog, bool enable) {
     }
 }
 
+std::vector<std::wstring> ListedPaths() {
+    std::vector<std::wstring> paths;
+    for (size_t i = 0; i < g_deviceList.size(); ++i) paths.push_back(g_deviceList[i].devicePath);
+    return paths;
+}
+
+// The format and resolution lists follow with FillFormats and FillResolutions.
 void FillDevices(HWND dialog, OpenDeviceState& state) {
     ResetList(dialog, IDC_OPEN_DEVICE_LIST, LB_RESETCONTENT);
-    ResetList(dialog, IDC_OPEN_FORMAT_LIST, CB_RESETCONTENT);
-    ResetList(dialog, IDC_OPEN_RESOLUTION_LIST, CB_RESETCONTENT);
+    state.shownPaths = ListedPaths();
     if (g_deviceList.empty()) {
         SendDlgItemMessageW(dialog, IDC_OPEN_DEVICE_LIST, LB_ADDSTRING, 0,
                             reinterpret_cast<LPARAM>(kNoMicroscope));
@@ -124,7 +135,34 @@ int Selection(HWND dialog, int id, UINT getMessage) {
     return static_cast<int>(SendDlgItemMessageW(dialog, id, getMessage, 0, 0));
 }
 
+void FillAll(HWND dialog, OpenDeviceState& state) {
+    FillDevices(dialog, state);
+    FillFormats(dialog, state);
+    FillResolutions(dialog, state);
+}
+
+// Cameras plugged or unplugged while the dialog shows move the device list's positions: the
+// list is shown anew before any choice is read from it. The chosen camera stays chosen, with
+// its format and resolution, while it is still there; false when it is not.
+bool FollowDeviceList(HWND dialog, OpenDeviceState& state) {
+    if (state.shownPaths == ListedPaths()) return true;
+    const size_t shown = static_cast<size_t>(state.deviceIndex);
+    const bool wasChosen = state.deviceIndex >= 0 && shown < state.shownPaths.size();
+    state.deviceIndex = -1;
+    for (size_t i = 0; wasChosen && i < g_deviceList.size(); ++i) {
+        if (g_deviceList[i].devicePath == state.shownPaths[shown])
+            state.deviceIndex = static_cast<int>(i);
+    }
+    if (state.deviceIndex < 0) {
+        FillAll(dialog, state);
+        return false;
+    }
+    FillDevices(dialog, state);
+    return true;
+}
+
 void OnInitDialog(HWND dialog, OpenDeviceState* state) {
+    g_openDeviceDialog = dialog;
     SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
     LocalizeDialog(dialog, "open dev",
                    {{IDC_OPEN_DEVICE_LABEL, "select dev"},
@@ -134,10 +172,7 @@ void OnInitDialog(HWND dialog, OpenDeviceState* state) {
                     {IDCANCEL, "cancel"}});
     PlaceDialogBelowOwnerTop(dialog, GetParent(dialog));
     CompleteInitialFormat(state->initial);
-    state->preferred = state->initial.subtype;
-    FillDevices(dialog, *state);
-    FillFormats(dialog, *state);
-    FillResolutions(dialog, *state);
+    FillAll(dialog, *state);
 }
 
 void OnDeviceChosen(HWND dialog, OpenDeviceState& state) {
@@ -152,12 +187,6 @@ void OnFormatChosen(HWND dialog, OpenDeviceState& state) {
     const int chosen = Selection(dialog, IDC_OPEN_FORMAT_LIST, CB_GETCURSEL);
     if (chosen == state.formatIndex) return;
     state.formatIndex = chosen;
-    const DeviceEntry* device = SelectedDevice(state);
-    if (device != nullptr) {
-        const bool yuy2 =
-            &MapOfFormatChoice(device->mjpgFormats, device->yuy2Formats, chosen) == &device->yuy2Formats;
-        state.preferred = yuy2 ? kSubtypeYuy2 : kSubtypeMjpg;
-    }
     FillResolutions(dialog, state);
 }
 
@@ -182,6 +211,8 @@ void OnOpen(HWND dialog, OpenDeviceState& state) {
 void OnCommand(HWND dialog, int id, int code) {
     OpenDeviceState* state = StateOf(dialog);
     if (state == nullptr) return;
+    // A choice made in a list that no longer shows the device list is not carried out.
+    if (id != IDCANCEL && !FollowDeviceList(dialog, *state)) return;
     switch (id) {
         case IDOK:
             OnOpen(dialog, *state);
@@ -220,7 +251,14 @@ void OpenDeviceOrFormat(const RequestedFormat& format, bool showDialog) {
         }
         return;
     }
-    OpenDeviceState state = {current, 0, 0, format, format.subtype};
+    OpenDeviceState state = {current, 0, 0, format, {}};
     DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_OPEN_DEVICE),
                     Lifecycle_MainWindow(), OpenDeviceDlgProc, reinterpret_cast<LPARAM>(&state));
+    g_openDeviceDialog = nullptr;
+}
+
+void OpenDevice_DeviceListChanged() {
+    if (g_openDeviceDialog == nullptr) return;
+    OpenDeviceState* state = StateOf(g_openDeviceDialog);
+    if (state != nullptr) FollowDeviceList(g_openDeviceDialog, *state);
 }

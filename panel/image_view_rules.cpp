@@ -26,9 +26,10 @@ int ViewerCentredOffset(int offset, int scaledExtent, int clientExtent) {
 }
 
 std::u16string ViewerPathOf(std::u16string_view path, bool* isVideo) {
-    std::u16string shown(path);
+    constexpr size_t kShortestPath = 4;
     *isVideo = false;
-    if (shown.size() < 3) return shown;
+    if (path.size() < kShortestPath || path.size() > kViewerMaxPathChars) return {};
+    std::u16string shown(path);
     auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c - u'A' + u'a') : c; };
     const size_t tail = shown.size() - 3;
     if (lower(shown[tail]) == u'a' && lower(shown[tail + 1]) == u'v' &&

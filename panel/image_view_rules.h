@@ -14,8 +14,11 @@ int ViewerClampedOffset(int offset, int scaledExtent, int clientExtent);
 // A freshly loaded image larger than the client opens on its middle.
 int ViewerCentredOffset(int offset, int scaledExtent, int clientExtent);
 
-// A video is shown through the photo saved beside it: a path whose last three characters
-// are "avi" in any case becomes the same path ending in "jpg".
+// The file the viewer shows for a path. A video is shown through the photo saved beside it:
+// a path whose last three characters are "avi" in any case becomes the same path ending in
+// "jpg". Empty for a path of fewer than 4 characters, which cannot name a file, and for one
+// longer than kViewerMaxPathChars: cut to fit, it could name another file.
+constexpr size_t kViewerMaxPathChars = 259;  // a 260-character buffer with its terminator
 std::u16string ViewerPathOf(std::u16string_view path, bool* isVideo);
 
 // Images the viewer refuses to decode: a side over 16384 pixels or more than 64 megapixels,

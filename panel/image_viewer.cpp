@@ -19,8 +19,6 @@ namespace {
 constexpr COLORREF kViewerBackground = 0x3C2521;
 constexpr COLORREF kPlayMarkFill = 0xBF1F1F;
 constexpr COLORREF kPlayMarkOutline = 0xFFFFFF;
-constexpr size_t kPathChars = 260;
-constexpr size_t kShortestPath = 4;  // anything shorter cannot name a file
 
 struct ViewerRecord {
     HWND window = nullptr;
@@ -115,13 +113,12 @@ bool Load(ViewerRecord& v, const wchar_t* requested) {
     v.pixels.clear();
     v.pixels.shrink_to_fit();
     DropCache(v);
-    const std::wstring path(requested != nullptr ? requested : L"",
-                            requested != nullptr ? wcsnlen(requested, kPathChars - 1) : 0);
+    // Counting one character past the limit tells a path that does not fit.
+    const size_t length = requested != nullptr ? wcsnlen(requested, kViewerMaxPathChars + 1) : 0;
     bool video = false;
     const std::u16string shown =
-        ViewerPathOf(std::u16string(path.begin(), path.end()), &video);
-    if (path.size() < kShortestPath ||
-        !DecodeImage(reinterpret_cast<const wchar_t*>(shown.c_str()), v)) {
+        ViewerPathOf({reinterpret_cast<const char16_t*>(requested), length}, &video);
+    if (shown.empty() || !DecodeImage(reinterpret_cast<const wchar_t*>(shown.c_str()), v)) {
         v.pixels.clear();
         v.sourceWidth = v.sourceHeight = 0;
         ScaleToZoom(v);

@@ -87,16 +87,15 @@ std::array<ControlRect, kDeviceControlCount> DeviceSectionLayout(int width, cons
                                                                  int captionTextWidth) {
     const int t = SectionCollapsedHeight(du);
     const int column = ColumnWidth(width, du);
-    // Right-aligned captions reach back to the section's edge; where the UI font is wider
-    // than the one the units were made for, the caption column grows to the widest text and
-    // the lists give up that much width, so "Resolution:" keeps its first letters.
-    const int captionRight = std::max(du.X(2) + du.X(32), captionTextWidth + du.X(1));
-    const int comboShift = std::max(captionRight - (du.X(2) + du.X(32)), 0);
+    // A caption wider than its column in the font actually used (Wine may substitute a
+    // wider one) widens the column; the lists give up that much width and keep their gap.
+    const int captionWidth = std::max(du.X(32), captionTextWidth);
+    const int comboShift = captionWidth - du.X(32);
     std::array<ControlRect, kDeviceControlCount> r = {};
     r[0] = Rect(0, 0, width, SectionHeaderHeight(du));
     for (int row = 0; row < 3; ++row) {
         const int rowTop = 15 * row;
-        r[1 + 2 * row] = Rect(0, t + du.Y(5 + rowTop), captionRight, du.Y(8));
+        r[1 + 2 * row] = Rect(du.X(2), t + du.Y(5 + rowTop), captionWidth, du.Y(8));
         r[2 + 2 * row] = Rect(du.X(36) + comboShift, t + du.Y(3 + rowTop),
                               width - du.X(39) - comboShift, du.Y(80));
     }

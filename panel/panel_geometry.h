@@ -86,8 +86,8 @@ constexpr int kDeviceControlCount = 9;
 constexpr int kPreviewControlCount = 10;
 constexpr int kColorControlCount = 24;
 constexpr int kFilesControlCount = 3;
-// The Device section's captions take at least their units' width, more when the widest of
-// them measures wider (pixels, 0 when unknown).
+// The Device section's captions keep their column of 32 units while the widest of them
+// (measured in pixels, 0 when unknown) fits in it, and widen it only when it does not.
 std::array<ControlRect, kDeviceControlCount> DeviceSectionLayout(int width, const DialogUnits& du,
                                                                  int captionTextWidth = 0);
 std::array<ControlRect, kPreviewControlCount> PreviewSectionLayout(int width,

@@ -39,6 +39,14 @@ QuickSlider PropertySlider(const CameraProperty& property) {
     return {property.min, property.max, property.value};
 }
 
+ValueSlider QuickSliderRange(const QuickSlider& slider) {
+    return ValueSliderOf(slider.base, slider.maximum, slider.remembered);
+}
+
+int32_t QuickValueAt(const QuickSlider& slider, int32_t position) {
+    return ValueAtSliderPosition(slider.base, position);
+}
+
 QuickSlider RatioSlider(int zoomPercent, int32_t rememberedStep) {
     const int step = RatioStepOf(zoomPercent);
     return {0, kRatioStepCount - 1, step >= 0 ? step : rememberedStep};

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "capture/camera_properties.h"
+#include "panel/section_rules.h"
 
 struct QuickTarget {
     int command;
@@ -29,6 +30,10 @@ struct QuickSlider {
     int32_t remembered;  // the value last shown or written
 };
 QuickSlider PropertySlider(const CameraProperty& property);
+// The slider's maximum and the remembered value's position, and the value a position stands
+// for: as wide as the Color section's rows, so extreme camera ranges do not wrap.
+ValueSlider QuickSliderRange(const QuickSlider& slider);
+int32_t QuickValueAt(const QuickSlider& slider, int32_t position);
 // Keeps the remembered step when the zoom is none of the steps.
 QuickSlider RatioSlider(int zoomPercent, int32_t rememberedStep);
 // "%d" for a property, the step's "125%" for the ratio.

@@ -2,8 +2,6 @@
 
 #include <commctrl.h>
 
-#include <algorithm>
-
 #include "app/app_state.h"
 #include "capture/capture_graph.h"
 #include "measure/camera_view.h"
@@ -37,9 +35,10 @@ void Initialise(HWND dialog) {
     SetDlgItemTextW(dialog, IDC_QUICK_TITLE, GetWideText(target.titleKey));
     HWND slider = GetDlgItem(dialog, IDC_QUICK_SLIDER);
     // The full range, not a 16-bit one: a camera may offer more than 65535 values.
+    const ValueSlider range = QuickSliderRange(s);
     SendMessageW(slider, TBM_SETRANGEMIN, FALSE, 0);
-    SendMessageW(slider, TBM_SETRANGEMAX, FALSE, std::max<int32_t>(s.maximum - s.base, 0));
-    SendMessageW(slider, TBM_SETPOS, TRUE, s.remembered - s.base);
+    SendMessageW(slider, TBM_SETRANGEMAX, FALSE, range.span);
+    SendMessageW(slider, TBM_SETPOS, TRUE, range.position);
     ShowValue(dialog, s.remembered);
     SetWindowPos(dialog, nullptr, kQuickAdjustScreenX, target.screenY, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -48,7 +47,7 @@ void Initialise(HWND dialog) {
 void OnSliderMoved(HWND dialog) {
     const auto position =
         static_cast<int32_t>(SendDlgItemMessageW(dialog, IDC_QUICK_SLIDER, TBM_GETPOS, 0, 0));
-    const int32_t value = g_quick.slider.base + position;
+    const int32_t value = QuickValueAt(g_quick.slider, position);
     if (value == g_quick.slider.remembered) return;
     g_quick.slider.remembered = value;
     const QuickTarget& target = *g_quick.target;

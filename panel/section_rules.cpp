@@ -112,18 +112,25 @@ std::u16string RatioLabel(int percent) {
     return WidenAscii(text);
 }
 
+ValueSlider ValueSliderOf(int32_t min, int32_t max, int32_t value) {
+    ValueSlider slider;
+    slider.span = std::max(ClampToInt32(static_cast<int64_t>(max) - min), 0);
+    slider.position = static_cast<int32_t>(
+        std::clamp<int64_t>(static_cast<int64_t>(value) - min, 0, slider.span));
+    return slider;
+}
+
+int32_t ValueAtSliderPosition(int32_t min, int32_t position) {
+    return ClampToInt32(static_cast<int64_t>(min) + position);
+}
+
 PropertyRow PropertyRowOf(const CameraProperty& record) {
-    PropertyRow row;
-    row.available = record.flags >= kPropertyFlagManual;
-    // A camera's full 32-bit range would overflow the difference.
-    row.span = std::max(ClampToInt32(static_cast<int64_t>(record.max) - record.min), 0);
-    row.position = static_cast<int32_t>(
-        std::clamp<int64_t>(static_cast<int64_t>(record.value) - record.min, 0, row.span));
-    return row;
+    const ValueSlider slider = ValueSliderOf(record.min, record.max, record.value);
+    return {record.flags >= kPropertyFlagManual, slider.span, slider.position};
 }
 
 int32_t PropertyValueAt(const CameraProperty& record, int32_t position) {
-    return ClampToInt32(static_cast<int64_t>(record.min) + position);
+    return ValueAtSliderPosition(record.min, position);
 }
 
 FrequencyChoices PowerLineChoices(const CameraProperty& record) {

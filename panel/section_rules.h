@@ -59,6 +59,17 @@ std::u16string RatioLabel(int percent);
 
 // Color section -------------------------------------------------------------------------
 
+// A slider over the values min .. max runs 0 .. max - min. Differences and sums are taken
+// in 64 bits and clamped, so that no camera range (the full 32-bit one included) wraps; the
+// quick-adjust slider works the same way.
+struct ValueSlider {
+    int32_t span;      // slider maximum, never negative
+    int32_t position;  // value - min, within 0 .. span
+};
+ValueSlider ValueSliderOf(int32_t min, int32_t max, int32_t value);
+// min + position.
+int32_t ValueAtSliderPosition(int32_t min, int32_t position);
+
 // A slider row: available in manual mode only; the slider runs 0 .. max - min.
 struct PropertyRow {
     bool available;

@@ -178,12 +178,6 @@ TEST(FormatMapTest, DialogChoicesFollowTheOfferedFormatsAndPreselectTheSize) {
     EXPECT_EQ(&MapOfFormatChoice(none, yuy2, 0), &yuy2);  // the list holds "YUY2" alone
     EXPECT_EQ(&MapOfFormatChoice(mjpg, none, 1), &none);
 
-    EXPECT_EQ(FormatChoiceOf(mjpg, yuy2, kSubtypeYuy2), 1);
-    EXPECT_EQ(FormatChoiceOf(mjpg, yuy2, kSubtypeMjpg), 0);
-    EXPECT_EQ(FormatChoiceOf(none, yuy2, kSubtypeYuy2), 0);
-    EXPECT_EQ(FormatChoiceOf(mjpg, none, kSubtypeYuy2), 0);  // not offered: the first entry
-    EXPECT_EQ(FormatChoiceOf(mjpg, yuy2, kSubtypeNone), 0);
-
     EXPECT_EQ(PreselectedResolution(mjpg, 1280, 720), 1);
     EXPECT_EQ(PreselectedResolution(yuy2, 1280, 720), 1);  // not there: the middle, 2 / 2
     EXPECT_EQ(PreselectedResolution(mjpg, 0, 0), 1);

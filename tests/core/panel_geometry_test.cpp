@@ -120,10 +120,9 @@ TEST(SectionLayout, DeviceCaptionsMeetTheirCombosAndTheButtonsShareTheRow) {
         const ControlRect& combo = r[2 + 2 * row];
         EXPECT_EQ(caption.y, t + 10 + 30 * row);
         EXPECT_EQ(combo.y, t + 6 + 30 * row);
-        // Right-aligned from the section's edge to 2 units before the combo: room for a
-        // wider font than the units assume.
-        EXPECT_EQ(caption.x, 0);
-        EXPECT_EQ(caption.x + caption.width + 4, combo.x);
+        EXPECT_EQ(caption.x, 4);
+        EXPECT_EQ(caption.width, 64);
+        EXPECT_EQ(combo.x, 72);
         EXPECT_EQ(combo.x + combo.width, 236 - 6);
         EXPECT_EQ(combo.height, 160);  // the drop-down
     }
@@ -134,18 +133,25 @@ TEST(SectionLayout, DeviceCaptionsMeetTheirCombosAndTheButtonsShareTheRow) {
     EXPECT_EQ(r[7].y, t + 102);
     EXPECT_EQ(r[8].height, 32);
 
-    // A caption that fits changes nothing; a wider one widens the column and the combos
-    // give up the difference, still ending at the same edge two units after the caption.
-    const auto fits = DeviceSectionLayout(236, kUnits96, 60);
-    EXPECT_EQ(fits[3].width, r[3].width);
-    EXPECT_EQ(fits[4].x, r[4].x);
-    const auto wide = DeviceSectionLayout(236, kUnits96, 81);
-    for (int row = 0; row < 3; ++row) {
-        const ControlRect& caption = wide[1 + 2 * row];
-        const ControlRect& combo = wide[2 + 2 * row];
-        EXPECT_GE(caption.width, 81);
-        EXPECT_EQ(caption.x + caption.width + 4, combo.x);
-        EXPECT_EQ(combo.x + combo.width, 236 - 6);
+    // A caption that fits, to the last pixel, changes nothing; a wider one widens the
+    // column from where it starts and the combos give up the difference, still ending at
+    // the same edge two units after the caption.
+    for (int fitting : {60, 64}) {
+        const auto fits = DeviceSectionLayout(236, kUnits96, fitting);
+        EXPECT_EQ(fits[3].x, 4);
+        EXPECT_EQ(fits[3].width, 64);
+        EXPECT_EQ(fits[4].x, 72);
+    }
+    for (int wider : {65, 81}) {
+        const auto wide = DeviceSectionLayout(236, kUnits96, wider);
+        for (int row = 0; row < 3; ++row) {
+            const ControlRect& caption = wide[1 + 2 * row];
+            const ControlRect& combo = wide[2 + 2 * row];
+            EXPECT_EQ(caption.x, 4);
+            EXPECT_EQ(caption.width, wider);
+            EXPECT_EQ(caption.x + caption.width + 4, combo.x);
+            EXPECT_EQ(combo.x + combo.width, 236 - 6);
+        }
     }
 }
 

@@ -195,6 +195,14 @@ TEST(ViewerFiles, VideosShowTheirPhotoAndHostileSizesAreRefused) {
     EXPECT_FALSE(video);
     EXPECT_EQ(ViewerPathOf(u"C:\\v\\avi.jpg", &video), u"C:\\v\\avi.jpg");
     EXPECT_FALSE(video);
+    // A path that does not fit is refused, not cut to one that may name another file.
+    const std::u16string fits =
+        u"C:\\" + std::u16string(kViewerMaxPathChars - 7, u'p') + u".avi";
+    EXPECT_EQ(ViewerPathOf(fits, &video).size(), kViewerMaxPathChars);
+    EXPECT_TRUE(video);
+    EXPECT_EQ(ViewerPathOf(u"C:\\p" + fits.substr(3), &video), u"");
+    EXPECT_FALSE(video);
+    EXPECT_EQ(ViewerPathOf(u"a.b", &video), u"");
 
     EXPECT_TRUE(ViewerAcceptsImageSize(1920, 1080));
     EXPECT_TRUE(ViewerAcceptsImageSize(16384, 4096));

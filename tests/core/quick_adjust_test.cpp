@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "resources/resource_ids.h"
 
 namespace {
@@ -43,6 +45,18 @@ TEST(QuickAdjust, PropertySliderSpansTheRecordsRangeFromItsValue) {
     EXPECT_EQ(s.base, -64);
     EXPECT_EQ(s.maximum, 64);
     EXPECT_EQ(s.remembered, 10);
+    EXPECT_EQ(QuickSliderRange(s).span, 128);
+    EXPECT_EQ(QuickSliderRange(s).position, 74);
+    EXPECT_EQ(QuickValueAt(s, 74), 10);
+
+    // Extreme camera ranges: the span, the position and the value do not wrap.
+    p = {INT_MIN, INT_MAX, 1, 0, 2, INT_MAX, 0, 0};
+    const QuickSlider full = PropertySlider(p);
+    EXPECT_EQ(QuickSliderRange(full).span, INT_MAX);
+    EXPECT_EQ(QuickSliderRange(full).position, INT_MAX);
+    EXPECT_EQ(QuickValueAt(full, INT_MAX), -1);
+    const QuickSlider high = PropertySlider({INT_MAX - 10, INT_MAX, 1, 0, 2, INT_MAX, 0, 0});
+    EXPECT_EQ(QuickValueAt(high, 20), INT_MAX);
 }
 
 TEST(QuickAdjust, ValuesReadAsNumbersOrRatioPercentages) {

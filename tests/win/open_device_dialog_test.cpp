@@ -130,6 +130,7 @@ TEST_F(OpenDeviceDialogTest, PreselectsTheRunningCameraAndOpensAnInterpolatedSiz
         ChooseDevice(d, IndexOf(devices, L"OpenCamVga"));
         vgaFormats = ComboItems(Item(d, IDC_OPEN_FORMAT_LIST));
         vgaFormat = ComboSelection(Item(d, IDC_OPEN_FORMAT_LIST));
+        ChooseComboEntry(d, IDC_OPEN_FORMAT_LIST, 1);
         vgaResolutions = ComboItems(Item(d, IDC_OPEN_RESOLUTION_LIST));
         vgaSelected = ComboSelection(Item(d, IDC_OPEN_RESOLUTION_LIST));
         SendDlgItemMessageW(d, IDC_OPEN_RESOLUTION_LIST, CB_SETCURSEL, 2, 0);
@@ -146,10 +147,10 @@ TEST_F(OpenDeviceDialogTest, PreselectsTheRunningCameraAndOpensAnInterpolatedSiz
     // YUY2 lists its own sizes and keeps the running one.
     EXPECT_EQ(yuy2Resolutions, (Strings{L"640x480", L"800x600", L"1280x720"}));
     EXPECT_EQ(yuy2Selected, L"1280x720");
-    // The other camera: its 640 x 480 grows the two interpolated sizes; 1280 x 720 is not
-    // among them, so the middle entry is preselected.
+    // Another camera starts again at the first format. In YUY2 its 640 x 480 grows the two
+    // interpolated sizes; 1280 x 720 is not among them, so the middle entry is preselected.
     EXPECT_EQ(vgaFormats, (Strings{L"MJPG", L"YUY2"}));
-    EXPECT_EQ(vgaFormat, L"YUY2");
+    EXPECT_EQ(vgaFormat, L"MJPG");
     EXPECT_EQ(vgaResolutions, (Strings{L"640x480", L"1280x960", L"1920x1080"}));
     EXPECT_EQ(vgaSelected, L"1280x960");
 
@@ -168,13 +169,16 @@ TEST_F(OpenDeviceDialogTest, PreselectsTheRunningCameraAndOpensAnInterpolatedSiz
     EXPECT_EQ(StoredNumber(L"height"), 1080u);
     EXPECT_EQ(StoredNumber(L"interpolated"), 1u);
 
-    // Opening again starts at the chosen size; Cancel changes nothing.
-    std::wstring again;
+    // Opening again starts at MJPG although YUY2 runs, at the chosen size; Cancel changes
+    // nothing.
+    std::wstring again, againFormat;
     driver.When(IsOpenDeviceDialog, [&](HWND d) {
+        againFormat = ComboSelection(Item(d, IDC_OPEN_FORMAT_LIST));
         again = ComboSelection(Item(d, IDC_OPEN_RESOLUTION_LIST));
         ClickButton(d, IDCANCEL);
     });
     OpenDialog();
+    EXPECT_EQ(againFormat, L"MJPG");
     EXPECT_EQ(again, L"1920x1080");
     PumpFor(300);
     EXPECT_EQ(g_capture.deviceName, L"OpenCamVga");
@@ -186,6 +190,41 @@ TEST_F(OpenDeviceDialogTest, PreselectsTheRunningCameraAndOpensAnInterpolatedSiz
     EXPECT_TRUE(SameSubtype(g_pipeline.format.subtype, kSubtypeMjpg));
     EXPECT_EQ(g_pipeline.format.interpolated, 0);
     EXPECT_EQ(CameraView_PictureWidth(), 640);
+}
+
+// Cameras plugged and unplugged under the dialog show in its list, and Open opens the camera
+// the list shows chosen, not the one now at its old position.
+TEST_F(OpenDeviceDialogTest, FollowsCamerasPluggedAndUnpluggedWhileItShows) {
+    Plug(L"OpenCamFirst", L"MJPG:640x480");
+    CreateMain();
+    ASSERT_TRUE(Streaming(L"OpenCamFirst", 640));
+    Plug(L"OpenCamSecond", L"MJPG:800x600,MJPG:640x480");
+    ASSERT_TRUE(PumpUntil([] { return g_deviceList.size() == 2; }, 5000));
+
+    DialogDriver driver;
+    Strings afterUnplug, afterPlug;
+    std::wstring chosen;
+    driver.When(IsOpenDeviceDialog, [&](HWND d) {
+        HWND list = Item(d, IDC_OPEN_DEVICE_LIST);
+        ChooseDevice(d, IndexOf(ListBoxItems(list), L"OpenCamSecond"));
+        RunSimcam(L"unplug OpenCamFirst");
+        PumpUntil([&] { return g_deviceList.size() == 1 && ListBoxItems(list).size() == 1; },
+                  5000);
+        afterUnplug = ListBoxItems(list);
+        Plug(L"OpenCamThird", L"MJPG:640x480");
+        PumpUntil([&] { return g_deviceList.size() == 2 && ListBoxItems(list).size() == 2; },
+                  5000);
+        afterPlug = ListBoxItems(list);
+        const int selected = ListSelection(d);
+        if (selected >= 0) chosen = afterPlug[static_cast<size_t>(selected)];
+        ClickButton(d, IDOK);
+    });
+    OpenDialog();
+    ASSERT_TRUE(driver.Done());
+    EXPECT_EQ(afterUnplug, Strings{L"OpenCamSecond"});
+    EXPECT_EQ(afterPlug, (Strings{L"OpenCamSecond", L"OpenCamThird"}));
+    EXPECT_EQ(chosen, L"OpenCamSecond");
+    EXPECT_TRUE(Streaming(L"OpenCamSecond", 640));
 }
 
 // Chinese and Japanese replace the template's texts; the pictures are for a person to check
