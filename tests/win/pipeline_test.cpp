@@ -240,6 +240,15 @@ TEST(PipelineLifetime, AWriterThatDoesNotFinishKeepsItsQueueLockAndEvents) {
     Pipeline_CreateRecordEvents();
     Pipeline_Shutdown();
     Pipeline_Initialise(view.hwnd());
+    // The events of later graphs are closed as usual: reopening the camera leaks none.
+    DWORD handlesBefore = 0, handlesAfter = 0;
+    GetProcessHandleCount(GetCurrentProcess(), &handlesBefore);
+    for (int i = 0; i < 10; ++i) {
+        Pipeline_CreateRecordEvents();
+        Pipeline_Reset();
+    }
+    GetProcessHandleCount(GetCurrentProcess(), &handlesAfter);
+    EXPECT_LE(handlesAfter, handlesBefore + 2);
     EXPECT_EQ(g_pipeline.queue.frames.size(), 1u);  // left for the writer to take
     EXPECT_EQ(WaitForSingleObject(ready, 0), WAIT_OBJECT_0);
     EXPECT_TRUE(SetEvent(done));
@@ -251,6 +260,7 @@ TEST(PipelineLifetime, AWriterThatDoesNotFinishKeepsItsQueueLockAndEvents) {
     CloseHandle(ready);
     CloseHandle(done);
     g_pipeline.writerAbandoned = false;
+    g_pipeline.abandonedEvents[0] = g_pipeline.abandonedEvents[1] = nullptr;
 }
 
 }  // namespace
