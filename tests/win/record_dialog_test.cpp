@@ -386,8 +386,8 @@ TEST_F(RecordDialogTest, DroppedFramesAreCountedInTheNoticeInTheUsersLanguage) {
 
 // Runs last: the camera goes away. First while a stop is still writing out a long queue: the
 // removal waits until the file is closed, and a second Stop changes nothing. Then, plugged
-// in again, while recording with a slow disk: the dialog closes by itself and announces what
-// was recorded once the file is closed, index and all.
+// in again, with frames kept queued until the camera goes: the dialog closes by itself and
+// announces the file only once the writer has written them all and closed it.
 TEST_F(RecordDialogTest, TheCameraGoingAwayNeverCutsAFileShort) {
     bool closedDuringStop = true;
     std::optional<SlowDisk> slowDisk;
@@ -425,16 +425,19 @@ TEST_F(RecordDialogTest, TheCameraGoingAwayNeverCutsAFileShort) {
                         L" --formats MJPG:640x480").code, 0u);
     ASSERT_TRUE(g_session.WaitForFrames(15000));
     DialogDriver again;
-    again.When(IsRecordDialog, [&](HWND dialog) { ClickButton(dialog, IDOK); });
+    again.When(IsRecordDialog, [&](HWND dialog) {
+        g_pipeline.format.frameRate = 60.0f;  // room for what is queued below
+        ClickButton(dialog, IDOK);
+    });
     again.When([](HWND dialog) { return IsRecordDialog(dialog) && Recorder_FramesWritten() > 20; },
                [&](HWND) {
                    g_capture.control->Pause();
                    PumpFor(100);
                    const std::vector<uint8_t> frame = CopyOfCurrentFrame();
                    EnterCriticalSection(&g_pipeline.queue.queueLock);
-                   for (int i = 0; i < 25; ++i) Pipeline_QueueRecordFrame(frame.data(), frame.size());
+                   for (int i = 0; i < 30; ++i) Pipeline_QueueRecordFrame(frame.data(), frame.size());
                    LeaveCriticalSection(&g_pipeline.queue.queueLock);
-                   slowDisk.emplace(0, true);
+                   slowDisk.emplace(500, true);
                    RunSimcam(std::wstring(L"unplug ") + kCamera);
                });
     g_listedBeforeAnnouncement = LatestFiles().size();
