@@ -8,7 +8,7 @@ export TL_BUILD := $(BUILD)
 JOBS ?= $(shell nproc)
 CMAKE_GEN := -G Ninja
 
-.PHONY: setup native win bench-build run test test-native test-win test-e2e test-faults fuzz package test-package bench perf screenshot longrun clean
+.PHONY: setup native win bench-build run test test-native test-win test-e2e test-faults test-avi-limit fuzz package test-package bench perf screenshot longrun clean
 
 setup:
 	@bash scripts/setup.sh
@@ -45,6 +45,12 @@ screenshot: win
 # read-only or vanished image folder, a stalled and a damaging camera, 100 plug cycles.
 test-faults: win
 	@scripts/faults.sh
+
+# A 1080p recording of about twelve seconds split at the real file-size limit: 2.2 GB written
+# to build/win/test-files, read back whole and deleted. Not part of `make test`.
+test-avi-limit: win
+	@TL_AVI_LIMIT=1 TL_WINE_TIMEOUT=$${TL_WINE_TIMEOUT:-900} scripts/with-display.sh scripts/wine-exec.sh \
+	  $(BUILD)/win/tests/record_dialog_test.exe --gtest_filter='RecordDialogAtTheFileLimit.*'
 
 # libFuzzer targets, FUZZ_SECONDS each (20 by default) on the committed seed corpus.
 fuzz: setup

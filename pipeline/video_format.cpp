@@ -19,23 +19,25 @@ void CloseEvent(HANDLE& event) {
     event = nullptr;
 }
 
+// An abandoned writer may still wait on or set its own pair at any time: those two are only
+// dropped. Every later pair is closed as usual.
+void ReleaseRecordEvents() {
+    for (HANDLE* event : {&g_pipeline.queue.frameReady, &g_pipeline.queue.writerDone}) {
+        const HANDLE* abandoned = g_pipeline.abandonedEvents;
+        if (*event == abandoned[0] || *event == abandoned[1]) {
+            *event = nullptr;
+        } else {
+            CloseEvent(*event);
+        }
+    }
+}
+
 void FreeStill() {
     EnterCriticalSection(&g_pipeline.still.lock);
     if (g_pipeline.still.pixels != nullptr) HeapFree(GetProcessHeap(), 0, g_pipeline.still.pixels);
     g_pipeline.still.pixels = nullptr;
     g_pipeline.still.size = 0;
     LeaveCriticalSection(&g_pipeline.still.lock);
-}
-
-// The events of a finished writer are closed; those of an abandoned one are only dropped.
-void ReleaseRecordEvents() {
-    if (g_pipeline.writerAbandoned) {
-        g_pipeline.queue.frameReady = nullptr;
-        g_pipeline.queue.writerDone = nullptr;
-        return;
-    }
-    CloseEvent(g_pipeline.queue.frameReady);
-    CloseEvent(g_pipeline.queue.writerDone);
 }
 
 void ClearFormat() {
@@ -74,12 +76,7 @@ void Pipeline_Initialise(HWND viewWindow) {
     FreeSlots();
     g_pipeline.ring.publishedIndex = 0;
     g_pipeline.ring.graphActive = 0;
-    if (!g_pipeline.writerAbandoned) {
-        CloseEvent(g_pipeline.queue.frameReady);
-        CloseEvent(g_pipeline.queue.writerDone);
-    }
-    g_pipeline.queue.frameReady = nullptr;
-    g_pipeline.queue.writerDone = nullptr;
+    ReleaseRecordEvents();
 }
 
 void Pipeline_Shutdown() {
@@ -104,11 +101,7 @@ void Pipeline_SetOpenFormat(const MediaSubtype& subtype, int32_t width, int32_t 
 }
 
 void Pipeline_CreateRecordEvents() {
-    // An abandoned writer may still wait on or set the old pair: never close it.
-    if (!g_pipeline.writerAbandoned) {
-        CloseEvent(g_pipeline.queue.frameReady);
-        CloseEvent(g_pipeline.queue.writerDone);
-    }
+    ReleaseRecordEvents();
     g_pipeline.queue.frameReady = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     g_pipeline.queue.writerDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 }
@@ -253,9 +246,14 @@ LONG Pipeline_RecordFramesDropped() {
     return dropped;
 }
 
+bool Pipeline_WriterAbandoned(HANDLE writerDone) {
+    return writerDone != nullptr && writerDone == g_pipeline.abandonedEvents[1];
+}
+
 void Pipeline_DiscardRecordQueue() {
     EnterCriticalSection(&g_pipeline.queue.queueLock);
     RingQueue<RecordFrame>& frames = g_pipeline.queue.frames;
+    g_pipeline.queue.dropped += static_cast<LONG>(frames.size());
     for (size_t i = 0; i < frames.size(); ++i) HeapFree(GetProcessHeap(), 0, frames[i].data);
     for (RecordFrame& f : g_pipeline.queue.spares) HeapFree(GetProcessHeap(), 0, f.data);
     g_pipeline.queue.frames.clear();
@@ -263,30 +261,23 @@ void Pipeline_DiscardRecordQueue() {
     LeaveCriticalSection(&g_pipeline.queue.queueLock);
 }
 
-bool Pipeline_FinishRecording(DWORD timeoutMs) {
-    VideoFormat& f = g_pipeline.format;
-    if (!f.recording) return true;
-    f.recording = 0;
-    HANDLE done = g_pipeline.queue.writerDone;
-    if (done == nullptr) return true;
+bool Pipeline_WaitDispatching(HANDLE object, DWORD timeoutMs) {
     const DWORD start = GetTickCount();
-    bool finished = true;
     std::optional<WPARAM> quit;
+    bool signalled = false;
     for (;;) {
         const DWORD elapsed = GetTickCount() - start;
         const DWORD r = elapsed >= timeoutMs
-                            ? WaitForSingleObject(done, 0)
-                            : MsgWaitForMultipleObjects(1, &done, FALSE, timeoutMs - elapsed,
+                            ? WaitForSingleObject(object, 0)
+                            : MsgWaitForMultipleObjects(1, &object, FALSE, timeoutMs - elapsed,
                                                         QS_ALLINPUT);
-        if (r == WAIT_OBJECT_0) break;
-        if (r != WAIT_OBJECT_0 + 1) {
-            g_pipeline.writerAbandoned = true;
-            OutputDebugStringA("Video writer did not finish; its queue is left to it\r\n");
-            finished = false;
+        if (r == WAIT_OBJECT_0) {
+            signalled = true;
             break;
         }
+        if (r != WAIT_OBJECT_0 + 1) break;
         // Everything that is waiting: what is left in the queue counts as seen and would not
-        // wake the wait again, so timers and paints would stall until the writer is done.
+        // wake the wait again, so timers and paints would stall until the object is signalled.
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) {
@@ -297,6 +288,24 @@ bool Pipeline_FinishRecording(DWORD timeoutMs) {
         }
     }
     if (quit) PostQuitMessage(static_cast<int>(*quit));
-    if (finished) ResetEvent(done);
-    return finished;
+    return signalled;
+}
+
+bool Pipeline_FinishRecording(DWORD timeoutMs) {
+    VideoFormat& f = g_pipeline.format;
+    if (!f.recording) return true;
+    f.recording = 0;
+    HANDLE done = g_pipeline.queue.writerDone;
+    if (done == nullptr) return true;
+    if (!Pipeline_WaitDispatching(done, timeoutMs)) {
+        g_pipeline.writerAbandoned = true;
+        g_pipeline.abandonedEvents[0] = g_pipeline.queue.frameReady;
+        g_pipeline.abandonedEvents[1] = done;
+        OutputDebugStringA("Video writer did not finish; its queue is left to it\r\n");
+        return false;
+    }
+    ResetEvent(done);
+    // The copies kept for the next frames are not needed until the next recording.
+    Pipeline_DiscardRecordQueue();
+    return true;
 }

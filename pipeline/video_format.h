@@ -45,7 +45,7 @@ struct RecordFrame {
 struct RecordQueue {
     RingQueue<RecordFrame> frames;  // room for `limit` made at the start: appending never allocates
     size_t limit;   // frames it may hold (0: any number); more are dropped, not queued
-    LONG dropped;   // frames of this recording that never reached the queue
+    LONG dropped;   // frames of this recording that never reached the file
     // Copies the writer has finished with, kept for the next frames: a frame-sized heap
     // block taken fresh for every frame costs more than copying the frame into it.
     std::vector<RecordFrame> spares;
@@ -70,7 +70,8 @@ struct PipelineState {
     RecordQueue queue;
     bool locksLive;        // the frame and still locks are initialised
     bool queueLockLive;    // the queue lock is initialised
-    bool writerAbandoned;  // a writer outlived its wait: its queue, lock and events stay
+    bool writerAbandoned;  // a writer outlived its wait: its queue and queue lock stay
+    HANDLE abandonedEvents[2];  // that writer's frameReady and writerDone: never closed
 };
 
 extern PipelineState g_pipeline;
@@ -109,8 +110,15 @@ void Pipeline_ReturnRecordFrame(const RecordFrame& frame);
 LONG Pipeline_RecordFramesDropped();
 // Main thread: clears the recording flag and, while a writer is running, keeps dispatching
 // messages until it has drained the queue and closed its file (writerDone), at most
-// `timeoutMs`. False if the writer did not finish in time: the writer is then abandoned, and
-// the queue, its lock and the two events are never freed while it may still use them.
+// `timeoutMs`; then frees the frame copies left. False if the writer did not finish in time:
+// the writer is then abandoned, and the queue, its lock and the two events are never freed
+// while it may still use them.
 bool Pipeline_FinishRecording(DWORD timeoutMs);
-// Frees every queued and spare frame copy (after the writer has stopped).
+// Whether the writer that sets `writerDone` was given up on by a wait that ran out.
+bool Pipeline_WriterAbandoned(HANDLE writerDone);
+// Frees every queued and spare frame copy (after the writer has stopped); queued ones count
+// as dropped.
 void Pipeline_DiscardRecordQueue();
+// Main thread: dispatches messages until `object` is signalled (true) or `timeoutMs` has
+// passed (false). A WM_QUIT met meanwhile is posted again for the caller's loop.
+bool Pipeline_WaitDispatching(HANDLE object, DWORD timeoutMs);

@@ -41,6 +41,7 @@ struct Writer {
     size_t frameBytes = 0;
     int64_t frameDuration = 0;
     LONG frameIndex = 0;
+    int64_t framesToCome = 0;  // what may still reach the file after a split is asked for
     std::wstring folder;       // where free space is measured
     std::vector<uint8_t> dib;  // one frame's rows, bottom-up and padded
 };
@@ -61,6 +62,8 @@ struct RecorderState {
     std::atomic<int64_t> bytesWritten{0};
     std::atomic<int32_t> framesWritten{0};
     std::atomic<bool> writeStopped{false};
+    std::atomic<bool> roomRunningOut{false};
+    HANDLE writerDone = nullptr;  // the event of the current or the last writer
     std::atomic<int64_t> reserve{kDefaultReserve};
     int64_t splitBytes = SplitBytesFromEnvironment();
     bool aviFileStarted = false;
@@ -153,6 +156,10 @@ bool RoomOnDisk(const Writer& w) {
     return available.QuadPart >= needed;
 }
 
+// Frames the file can still take with every byte below 2 GiB; the rest of the queue is
+// dropped when the file is closed.
+int64_t FramesLeft(const Writer& w) { return AviFramesLeft(w.frameIndex, w.dib.size()); }
+
 // False when the frame could not be written; nothing is written after that.
 bool WriteFrame(Writer& w, const RecordFrame& frame) {
     if (frame.size != w.frameBytes) return true;  // not of this stream: skipped
@@ -167,6 +174,7 @@ bool WriteFrame(Writer& w, const RecordFrame& frame) {
     if (FAILED(result)) return false;
     g_recorder.bytesWritten += written;
     ++g_recorder.framesWritten;
+    g_recorder.roomRunningOut = FramesLeft(w) <= w.framesToCome;
     return true;
 }
 
@@ -194,12 +202,14 @@ DWORD WINAPI WriterThread(void* param) {
     std::unique_ptr<Writer> w(static_cast<Writer*>(param));
     RecordFrame frame;
     do {
-        if (WaitForSingleObject(w->frameReady, kFrameWaitMs) == WAIT_OBJECT_0 &&
-            Pipeline_TakeRecordFrame(&frame)) {
+        if (FramesLeft(*w) == 0) {
+            Sleep(kFrameWaitMs);  // full: waiting for the split
+        } else if (WaitForSingleObject(w->frameReady, kFrameWaitMs) == WAIT_OBJECT_0 &&
+                   Pipeline_TakeRecordFrame(&frame)) {
             WriteAndCount(*w, frame, false);
         }
     } while (g_pipeline.format.recording);
-    while (Pipeline_TakeRecordFrame(&frame)) WriteAndCount(*w, frame, true);
+    while (FramesLeft(*w) > 0 && Pipeline_TakeRecordFrame(&frame)) WriteAndCount(*w, frame, true);
     ReleaseFile(*w);
     SetEvent(w->writerDone);
     return 0;
@@ -242,11 +252,15 @@ bool StartRecording() {
     }
     if (!OpenFile(*w, f.recordPath, rate)) return false;
 
-    Pipeline_StartRecordQueue(RecordQueueLimit(w->frameBytes, rate));
+    const size_t queueLimit = RecordQueueLimit(w->frameBytes, rate);
+    w->framesToCome = static_cast<int64_t>(queueLimit) + 1;  // the queue and the frame in hand
+    Pipeline_StartRecordQueue(queueLimit);
     g_recorder.recordedTime = 0;
     g_recorder.bytesWritten = 0;
     g_recorder.framesWritten = 0;
     g_recorder.writeStopped = false;
+    g_recorder.roomRunningOut = false;
+    g_recorder.writerDone = q.writerDone;
     ResetEvent(q.writerDone);
     f.paused = 0;
     f.startNotified = 0;
@@ -264,14 +278,20 @@ bool StartRecording() {
 }
 
 void StopRecording() {
-    if (!g_pipeline.format.recording) return;
+    const bool recording = g_pipeline.format.recording != 0;
+    // A camera being closed ends the recording itself and waits for the writer meanwhile;
+    // the file is not finished before the writer is, unless the close gave up on it.
+    if (!recording && (!WriterRunning() || Pipeline_WriterAbandoned(g_recorder.writerDone))) return;
     LifecycleBusyScope busy;
-    if (!Pipeline_FinishRecording(kStopLimitMs)) return;
-    // The thread ends right after it has closed the file: a split may start the next one.
-    if (g_recorder.thread != nullptr) {
-        WaitForSingleObject(g_recorder.thread, kThreadEndMs);
-        WriterRunning();
+    if (recording) {
+        if (!Pipeline_FinishRecording(kStopLimitMs)) return;
+        // The thread ends right after it has closed the file: a split may start the next one.
+        if (g_recorder.thread != nullptr) WaitForSingleObject(g_recorder.thread, kThreadEndMs);
+    } else {
+        if (!Pipeline_WaitDispatching(g_recorder.thread, kStopLimitMs)) return;
+        Pipeline_DiscardRecordQueue();
     }
+    WriterRunning();
     // A start notice posted while draining belongs to this file: its cover photo is taken now,
     // before a split names the next one.
     const HWND main = GetParent(g_pipeline.format.viewWindow);
@@ -283,6 +303,7 @@ void StopRecording() {
 
 int64_t Recorder_RecordedTime() { return g_recorder.recordedTime; }
 int64_t Recorder_BytesWritten() { return g_recorder.bytesWritten; }
+bool Recorder_RoomRunningOut() { return g_recorder.roomRunningOut; }
 int32_t Recorder_FramesWritten() { return g_recorder.framesWritten; }
 bool Recorder_WriteStopped() { return g_recorder.writeStopped; }
 void Recorder_SetFreeSpaceReserve(int64_t bytes) { g_recorder.reserve = bytes; }

@@ -10,8 +10,9 @@
 // writer has not ended, or the file cannot be created.
 bool StartRecording();
 // Ends the recording and returns once the writer has written every queued frame and closed
-// the file. Messages are dispatched meanwhile; opening or closing the camera waits until
-// the file is closed.
+// the file, also when closing the camera ended the recording first and its writer is still
+// at work. Messages are dispatched meanwhile; opening or closing the camera waits until the
+// file is closed.
 void StopRecording();
 
 // The current file, as the writer thread counts it: recorded time in 100-ns units, bytes and
@@ -19,6 +20,9 @@ void StopRecording();
 int64_t Recorder_RecordedTime();
 int64_t Recorder_BytesWritten();
 int32_t Recorder_FramesWritten();
+// The current file can take no more frames than may still reach it once a split is asked
+// for: the record dialog continues the recording in a new file.
+bool Recorder_RoomRunningOut();
 // The disk filled up or a write failed: the writer writes no more frames, and the file keeps
 // everything written before.
 bool Recorder_WriteStopped();

@@ -197,7 +197,7 @@ void OnClockTick(HWND dialog, RecordDialogState& state) {
     if (recorded <= 0) return;
     const int64_t totalMs = TotalMilliseconds(recorded, state.carriedTime);
     switch (CheckRecording(totalMs, g_settings.maxRecordTime, Recorder_BytesWritten(),
-                           Recorder_SplitBytes())) {
+                           Recorder_SplitBytes(), Recorder_RoomRunningOut())) {
         case RecordCheck::Stop:
             PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
             break;

@@ -51,6 +51,18 @@ void FrameToDibRows(const uint8_t* frame, int width, int height, uint8_t* dib) {
     }
 }
 
+int64_t AviFileBytes(int64_t frames, size_t frameBytes) {
+    const auto chunk = static_cast<int64_t>(frameBytes + (frameBytes & 1)) + kAviChunkHeaderBytes;
+    return kAviHeaderBytes + frames * (chunk + kAviIndexEntryBytes) + kAviChunkHeaderBytes +
+           kAviTrailBytes;
+}
+
+int64_t AviFramesLeft(int64_t frames, size_t frameBytes) {
+    const int64_t perFrame = AviFileBytes(1, frameBytes) - AviFileBytes(0, frameBytes);
+    const int64_t most = (kAviFileLimit - AviFileBytes(0, frameBytes)) / perFrame;
+    return std::max<int64_t>(most - frames, 0);
+}
+
 size_t RecordQueueLimit(size_t frameBytes, float measuredRate) {
     const auto bySeconds =
         static_cast<size_t>(std::ceil(UsableFrameRate(measuredRate) * kQueueSeconds));
@@ -83,10 +95,10 @@ std::string FormatRecordedTime(int64_t totalMs) {
 }
 
 RecordCheck CheckRecording(int64_t totalMs, int32_t timeLimitSeconds, int64_t bytesWritten,
-                           int64_t splitBytes) {
+                           int64_t splitBytes, bool roomRunningOut) {
     if (timeLimitSeconds != 0 && totalMs >= static_cast<int64_t>(timeLimitSeconds) * 1000) {
         return RecordCheck::Stop;
     }
-    if (bytesWritten > splitBytes) return RecordCheck::Split;
+    if (bytesWritten > splitBytes || roomRunningOut) return RecordCheck::Split;
     return RecordCheck::Continue;
 }

@@ -13,6 +13,17 @@ constexpr int64_t kTicksPerMillisecond = 10000;
 constexpr uint32_t kStreamScale = 10;
 // A file is continued in a new one once it holds more than this.
 constexpr int64_t kSplitBytes = 0x82FFFFFF;
+// The platform's AVI writer keeps file positions in 32 signed bits: what it places at or past
+// 2 GiB wraps to the start of the file, over the first frames. kSplitBytes lies beyond, so a
+// file of large frames is continued sooner, as its room below this runs out.
+constexpr int64_t kAviFileLimit = int64_t{1} << 31;
+// What the writer puts around the frames: the headers before the first one (padded to 2 KiB),
+// a chunk header per frame, the index behind them with its own header and one entry per
+// frame, and past the index room for what the writer leaves there (20 zero bytes).
+constexpr int64_t kAviHeaderBytes = 2048;
+constexpr int64_t kAviChunkHeaderBytes = 8;
+constexpr int64_t kAviIndexEntryBytes = 16;
+constexpr int64_t kAviTrailBytes = 2048;
 
 // The measured rate, or 30 when it is not a finite positive number (no frame has been timed
 // yet, or the clock misbehaved). Rates above 1000 count as 1000.
@@ -28,6 +39,12 @@ size_t DibStride(int width);
 size_t DibImageSize(int width, int height);
 // Writes a packed top-down BGR frame as DIB rows: bottom row first, each padded with zeros.
 void FrameToDibRows(const uint8_t* frame, int width, int height, uint8_t* dib);
+
+// Bytes of a finished file of `frames` frames of `frameBytes` each, index included.
+int64_t AviFileBytes(int64_t frames, size_t frameBytes);
+// How many more frames of `frameBytes` a file that holds `frames` can take with every byte,
+// index included, below kAviFileLimit; 0 when none.
+int64_t AviFramesLeft(int64_t frames, size_t frameBytes);
 
 // How many frames may wait for the writer: about two seconds of them, no more than 256 MB,
 // and never fewer than two.
@@ -48,6 +65,6 @@ std::string FormatRecordedTime(int64_t totalMs);
 
 enum class RecordCheck { Continue, Stop, Split };
 // What the dialog's timer does: stop at the time limit (0: none), else split a file that
-// has grown past `splitBytes`.
+// has grown past `splitBytes` or whose room is running out.
 RecordCheck CheckRecording(int64_t totalMs, int32_t timeLimitSeconds, int64_t bytesWritten,
-                           int64_t splitBytes);
+                           int64_t splitBytes, bool roomRunningOut);

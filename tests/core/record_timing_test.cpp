@@ -87,13 +87,34 @@ TEST(RecordTiming, ClockShowsTenthsBelowAMinuteThenMinutesAndSeconds) {
 }
 
 TEST(RecordTiming, LimitStopsBeforeASplitIsConsidered) {
-    EXPECT_EQ(CheckRecording(9999, 10, 0, kSplitBytes), RecordCheck::Continue);
-    EXPECT_EQ(CheckRecording(10000, 10, 0, kSplitBytes), RecordCheck::Stop);
-    EXPECT_EQ(CheckRecording(10000, 10, kSplitBytes + 1, kSplitBytes), RecordCheck::Stop);
-    EXPECT_EQ(CheckRecording(int64_t{1} << 40, 0, 0, kSplitBytes), RecordCheck::Continue);
-    EXPECT_EQ(CheckRecording(5000, 0, kSplitBytes, kSplitBytes), RecordCheck::Continue);
-    EXPECT_EQ(CheckRecording(5000, 0, kSplitBytes + 1, kSplitBytes), RecordCheck::Split);
+    EXPECT_EQ(CheckRecording(9999, 10, 0, kSplitBytes, false), RecordCheck::Continue);
+    EXPECT_EQ(CheckRecording(10000, 10, 0, kSplitBytes, false), RecordCheck::Stop);
+    EXPECT_EQ(CheckRecording(10000, 10, kSplitBytes + 1, kSplitBytes, true), RecordCheck::Stop);
+    EXPECT_EQ(CheckRecording(int64_t{1} << 40, 0, 0, kSplitBytes, false), RecordCheck::Continue);
+    EXPECT_EQ(CheckRecording(5000, 0, kSplitBytes, kSplitBytes, false), RecordCheck::Continue);
+    EXPECT_EQ(CheckRecording(5000, 0, kSplitBytes + 1, kSplitBytes, false), RecordCheck::Split);
+    EXPECT_EQ(CheckRecording(5000, 0, 0, kSplitBytes, true), RecordCheck::Split);
     EXPECT_EQ(kSplitBytes, 2197815295);
+}
+
+// No byte of a file, the next frame's and the index's included, may lie at or past 2 GiB.
+TEST(RecordTiming, AFileTakesFramesOnlyWhileTheyAndTheirIndexEndBelowTwoGiB) {
+    const size_t hd = 1920 * 1080 * 3;
+    EXPECT_EQ(AviFileBytes(0, hd), 4104);
+    EXPECT_EQ(AviFileBytes(345, hd), 2146188384);  // frames to 2146180808, then the index
+    EXPECT_GT(AviFileBytes(346, hd), kAviFileLimit);
+    EXPECT_EQ(AviFramesLeft(0, hd), 345);
+    EXPECT_EQ(AviFramesLeft(344, hd), 1);
+    EXPECT_EQ(AviFramesLeft(345, hd), 0);
+    EXPECT_EQ(AviFramesLeft(400, hd), 0);
+    // One frame whose file ends exactly at 2 GiB fits; a byte more does not, nor does an odd
+    // size, which its chunk pads by one.
+    const size_t exact = 2147479520;  // 2 GiB - 2048 header - 8 chunk - 8 index - 16 entry - 2048
+    EXPECT_EQ(AviFileBytes(1, exact), kAviFileLimit);
+    EXPECT_EQ(AviFramesLeft(0, exact), 1);
+    EXPECT_EQ(AviFramesLeft(0, exact + 1), 0);
+    EXPECT_EQ(AviFramesLeft(0, exact - 1), 1);
+    EXPECT_EQ(AviFramesLeft(0, exact + 2), 0);
 }
 
 }  // namespace

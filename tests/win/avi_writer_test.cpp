@@ -87,6 +87,7 @@ TEST_F(AviWriterTest, FileHeadersFramesAndRateAsTheReadersSeeThem) {
         StopRecording();
     }
     EXPECT_EQ(g_pipeline.format.recording, 0);
+    EXPECT_TRUE(g_pipeline.queue.spares.empty());  // the copies kept for reuse are freed
     EXPECT_EQ(Recorder_FramesWritten(), 3);
     EXPECT_EQ(Recorder_RecordedTime(), 3 * FrameDuration(29.97f));
     EXPECT_EQ(Recorder_BytesWritten(), 3 * 640 * 480 * 3);
@@ -361,6 +362,7 @@ TEST(AviWriterUnplug, CameraPulledOutMidRecordingLeavesEveryQueuedFrameInAPlayab
     ASSERT_TRUE(PumpUntil([] { return !Capture_FramesFlowing(); }, 10000));
     EXPECT_EQ(g_pipeline.format.recording, 0);
     EXPECT_TRUE(g_pipeline.queue.frames.empty());
+    EXPECT_TRUE(g_pipeline.queue.spares.empty());
     EXPECT_EQ(Pipeline_RecordFramesDropped(), 0);
 
     const int32_t written = Recorder_FramesWritten();

@@ -240,6 +240,13 @@ TEST(PipelineLifetime, AWriterThatDoesNotFinishKeepsItsQueueLockAndEvents) {
     Pipeline_CreateRecordEvents();
     Pipeline_Shutdown();
     Pipeline_Initialise(view.hwnd());
+    // The events of a later graph are closed with it: reopening the camera leaks none. (Wine
+    // counts no handles, so the check is that they no longer work.)
+    Pipeline_CreateRecordEvents();
+    const HANDLE laterReady = g_pipeline.queue.frameReady, laterDone = g_pipeline.queue.writerDone;
+    Pipeline_Reset();
+    EXPECT_EQ(WaitForSingleObject(laterReady, 0), WAIT_FAILED);
+    EXPECT_EQ(WaitForSingleObject(laterDone, 0), WAIT_FAILED);
     EXPECT_EQ(g_pipeline.queue.frames.size(), 1u);  // left for the writer to take
     EXPECT_EQ(WaitForSingleObject(ready, 0), WAIT_OBJECT_0);
     EXPECT_TRUE(SetEvent(done));
@@ -251,6 +258,7 @@ TEST(PipelineLifetime, AWriterThatDoesNotFinishKeepsItsQueueLockAndEvents) {
     CloseHandle(ready);
     CloseHandle(done);
     g_pipeline.writerAbandoned = false;
+    g_pipeline.abandonedEvents[0] = g_pipeline.abandonedEvents[1] = nullptr;
 }
 
 }  // namespace

@@ -126,10 +126,11 @@ inline std::vector<uint8_t> CopyOfCurrentFrame() {
 }
 
 // A disk that keeps the writer waiting for its next frame for `ms` milliseconds from the
-// moment it is made: the writer cannot take a frame from the queue meanwhile.
+// moment it is made, or from the moment the recording is ended when `untilStopped`: the
+// writer cannot take a frame from the queue meanwhile.
 class SlowDisk {
 public:
-    explicit SlowDisk(DWORD ms) : ms_(ms) {
+    explicit SlowDisk(DWORD ms, bool untilStopped = false) : ms_(ms), untilStopped_(untilStopped) {
         holding_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
         thread_ = CreateThread(nullptr, 0, &SlowDisk::Hold, this, 0, nullptr);
         WaitForSingleObject(holding_, 5000);
@@ -147,11 +148,13 @@ private:
         auto* self = static_cast<SlowDisk*>(param);
         EnterCriticalSection(&g_pipeline.queue.queueLock);
         SetEvent(self->holding_);
+        while (self->untilStopped_ && g_pipeline.format.recording) Sleep(10);
         WaitForSingleObject(GetCurrentThread(), self->ms_);
         LeaveCriticalSection(&g_pipeline.queue.queueLock);
         return 0;
     }
     DWORD ms_;
+    bool untilStopped_;
     HANDLE holding_ = nullptr;
     HANDLE thread_ = nullptr;
 };

@@ -78,6 +78,18 @@ std::string ProbedFrames(const std::wstring& path) {
 
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
+// Frames the writer had written when a file was added to the latest files (seen by the
+// first message sent after it, as the prompt shows it).
+std::optional<int32_t> g_writtenWhenAnnounced;
+size_t g_listedBeforeAnnouncement = 0;
+
+LRESULT CALLBACK NoteWrittenWhenAnnounced(int code, WPARAM wParam, LPARAM lParam) {
+    if (!g_writtenWhenAnnounced && LatestFiles().size() > g_listedBeforeAnnouncement) {
+        g_writtenWhenAnnounced = Recorder_FramesWritten();
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 class RecordDialogTest : public testing::Test {
 protected:
     static void SetUpTestSuite() { g_session.Start(kCamera, L"--formats MJPG:640x480"); }
@@ -374,7 +386,8 @@ TEST_F(RecordDialogTest, DroppedFramesAreCountedInTheNoticeInTheUsersLanguage) {
 
 // Runs last: the camera goes away. First while a stop is still writing out a long queue: the
 // removal waits until the file is closed, and a second Stop changes nothing. Then, plugged
-// in again, while recording: the dialog closes by itself and announces what was recorded.
+// in again, with frames kept queued until the camera goes: the dialog closes by itself and
+// announces the file only once the writer has written them all and closed it.
 TEST_F(RecordDialogTest, TheCameraGoingAwayNeverCutsAFileShort) {
     bool closedDuringStop = true;
     std::optional<SlowDisk> slowDisk;
@@ -412,10 +425,27 @@ TEST_F(RecordDialogTest, TheCameraGoingAwayNeverCutsAFileShort) {
                         L" --formats MJPG:640x480").code, 0u);
     ASSERT_TRUE(g_session.WaitForFrames(15000));
     DialogDriver again;
-    again.When(IsRecordDialog, [&](HWND dialog) { ClickButton(dialog, IDOK); });
+    again.When(IsRecordDialog, [&](HWND dialog) {
+        g_pipeline.format.frameRate = 60.0f;  // room for what is queued below
+        ClickButton(dialog, IDOK);
+    });
     again.When([](HWND dialog) { return IsRecordDialog(dialog) && Recorder_FramesWritten() > 20; },
-               [&](HWND) { RunSimcam(std::wstring(L"unplug ") + kCamera); });
+               [&](HWND) {
+                   g_capture.control->Pause();
+                   PumpFor(100);
+                   const std::vector<uint8_t> frame = CopyOfCurrentFrame();
+                   EnterCriticalSection(&g_pipeline.queue.queueLock);
+                   for (int i = 0; i < 30; ++i) Pipeline_QueueRecordFrame(frame.data(), frame.size());
+                   LeaveCriticalSection(&g_pipeline.queue.queueLock);
+                   slowDisk.emplace(500, true);
+                   RunSimcam(std::wstring(L"unplug ") + kCamera);
+               });
+    g_listedBeforeAnnouncement = LatestFiles().size();
+    HHOOK announcement = SetWindowsHookExW(WH_CALLWNDPROC, &NoteWrittenWhenAnnounced, nullptr,
+                                           GetCurrentThreadId());
     OpenFromMainWindow();  // ends by itself
+    UnhookWindowsHookEx(announcement);
+    slowDisk.reset();
     EXPECT_TRUE(again.Done());
     ASSERT_TRUE(PumpUntil([] { return !Capture_FramesFlowing(); }, 10000));
     ASSERT_EQ(Announced().size(), 2u);
@@ -425,6 +455,65 @@ TEST_F(RecordDialogTest, TheCameraGoingAwayNeverCutsAFileShort) {
     const size_t frames = FramesInFile(Announced()[1]);
     EXPECT_EQ(frames, static_cast<size_t>(Recorder_FramesWritten()));
     EXPECT_EQ(ProbedFrames(Announced()[1]), std::to_string(frames) + "\n");
+    EXPECT_EQ(g_writtenWhenAnnounced, std::optional<int32_t>(Recorder_FramesWritten()));
+}
+
+// At the real limit, by `make test-avi-limit` only (it writes 2.2 GB, deleted afterwards): a
+// 1080p recording of about twelve seconds goes on in a second file before any byte of the
+// first, its index included, reaches 2 GiB, where the platform's writer would wrap over the
+// first frames. Both files, read whole by our reader and by ffprobe, hold what they index.
+TEST(RecordDialogAtTheFileLimit, A1080pRecordingContinuesInASecondFileBelowTwoGiB) {
+    if (GetEnvironmentVariableW(L"TL_AVI_LIMIT", nullptr, 0) == 0) {
+        GTEST_SKIP() << "make test-avi-limit runs it";
+    }
+    ProgramSession session;
+    session.Start(L"RecLimit", L"--formats MJPG:1920x1080");
+    ASSERT_FALSE(testing::Test::HasFatalFailure());
+    ASSERT_EQ(g_pipeline.format.width, 1920);
+    // The videos go, whatever the checks find.
+    struct FolderEmptied {
+        std::wstring folder;
+        ~FolderEmptied() { ProgramSession::EmptyFolder(folder); }
+    } emptied{session.folder()};
+    const size_t listed = LatestFiles().size();
+    const auto split = [listed] { return LatestFiles().size() > listed; };
+    DialogDriver driver;
+    driver.When(IsRecordDialog, [](HWND dialog) {
+        ChooseComboEntry(dialog, IDC_RECORD_LIMIT, 0);
+        ClickButton(dialog, IDOK);
+    });
+    // A step every 20 frames keeps the driver from taking the dialog for one left open.
+    for (int32_t frames = 20; frames < 400; frames += 20) {
+        driver.When([=](HWND dialog) {
+            return IsRecordDialog(dialog) && (split() || Recorder_FramesWritten() >= frames);
+        }, [](HWND) {});
+    }
+    driver.When([=](HWND dialog) {
+        return IsRecordDialog(dialog) && split() && Recorder_FramesWritten() >= 30;
+    }, [](HWND dialog) { ClickButton(dialog, IDOK); });
+    SendMessageW(session.main(), WM_COMMAND, kCmdRecordVideo, 0);
+    EXPECT_TRUE(driver.Done());
+    ASSERT_EQ(LatestFiles().size(), listed + 2);
+    for (size_t i = listed; i < LatestFiles().size(); ++i) {
+        const std::wstring video = AsWide(LatestFiles()[i].c_str());
+        SCOPED_TRACE(Narrow(video));
+        const std::vector<uint8_t> data = ReadWholeFile(video);
+        EXPECT_LT(static_cast<int64_t>(data.size()), kAviFileLimit);
+        const AviFacts avi = ParseAvi(data);
+        ASSERT_TRUE(avi.parsed) << avi.error;
+        // The RIFF covers the file up to what the writer leaves past the index.
+        const size_t riffEnd = riff_detail::U32(data, 4) + size_t{8};
+        EXPECT_LE(riffEnd, data.size());
+        EXPECT_GT(riffEnd + kAviTrailBytes, data.size());
+        EXPECT_EQ(avi.indexEntries, avi.frameOffsets.size());
+        EXPECT_EQ(avi.totalFrames, avi.frameOffsets.size());
+        // The first file was continued near the limit, not long before it.
+        if (i == listed) {
+            EXPECT_GT(data.size(), size_t{1700} << 20);
+        }
+        EXPECT_EQ(ProbedFrames(video), std::to_string(avi.frameOffsets.size()) + "\n");
+    }
+    session.Stop();
 }
 
 }  // namespace
