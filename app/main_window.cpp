@@ -168,10 +168,11 @@ void OnTextTool() {
 }
 
 // Manager, then the calibration dialog with the ruler; that dialog's end brings the manager
-// back through this same command.
+// back through this same command. The camera may have gone while the manager showed: without
+// it there is no picture to calibrate.
 void StartCalibration(HWND hwnd) {
     if (!Capture_IsOpen() || CalibrationDialogOpen()) return;
-    if (CalibrationManager_Run(hwnd) != IDC_CALIB_CALIBRATE) return;
+    if (CalibrationManager_Run(hwnd) != IDC_CALIB_CALIBRATE || !Capture_IsOpen()) return;
     App_SetModelessDialog(kCalibrationDialog, CalibrationDialog_Create(hwnd));
     SendViewCommand(kViewCmdSetZoom, kZoomActualSize);
     CameraView_StartCalibrationRuler();
@@ -240,8 +241,7 @@ LRESULT OnCreate(HWND hwnd) {
         CameraView_SetPlaceholderTexts(GetWideText("no device"), GetWideText("input tip"));
         InvalidateRect(g_app.cameraView, nullptr, TRUE);
     }
-    // The buttons start as the view stands: its tool checked, the Crossline as its flag.
-    SetToolButton(CameraView_Measure().CurrentTool(), true);
+    // No tool button starts checked (not even Stop measure); the Crossline follows its flag.
     ShowCrosslineButton(CameraView_Crossline());
 
     g_main.panelWidth = MulDiv(kPanelWidthDialogUnits, LOWORD(GetDialogBaseUnits()), 4);

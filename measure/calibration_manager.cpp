@@ -91,7 +91,10 @@ void BuildRows(HWND list) {
     }
 }
 
+// Any row outside the table (no active slot to select) selects nothing: row -1 would set the
+// state of every row.
 void SelectRow(HWND list, int row) {
+    if (row < 0 || row >= kCalibrationSlots) return;
     LVITEMW item = {};
     item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
     item.state = LVIS_SELECTED | LVIS_FOCUSED;

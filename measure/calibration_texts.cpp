@@ -20,26 +20,41 @@ std::u16string Widen(const char* ascii) {
 }
 
 bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
-bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
+// What isspace takes in the C locale, as atof skips it.
+bool IsBlank(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
 
-// Digits with at most one '.', at least one digit, then an optional exponent: nothing that
-// strtod would read as "inf", "nan" or hexadecimal.
-bool IsPlainDecimal(std::u16string_view text) {
-    size_t i = 0, digits = 0;
-    if (i < text.size() && text[i] == u'+') ++i;
-    for (; i < text.size() && IsDigit(text[i]); ++i) ++digits;
+size_t SkipDigits(std::u16string_view text, size_t i) {
+    while (i < text.size() && IsDigit(text[i])) ++i;
+    return i;
+}
+
+// Length of the decimal number at the start of `text` as atof reads one: a sign, digits with
+// at most one '.', at least one digit, then an exponent only if digits follow its 'e'. 0 when
+// no number starts there. Never "inf", "nan" or hexadecimal: those are not decimal numbers.
+size_t LeadingDecimal(std::u16string_view text) {
+    size_t i = 0;
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) ++i;
+    const size_t integerStart = i;
+    i = SkipDigits(text, i);
+    size_t digits = i - integerStart;
     if (i < text.size() && text[i] == u'.') {
-        for (++i; i < text.size() && IsDigit(text[i]); ++i) ++digits;
+        const size_t fractionStart = i + 1;
+        i = SkipDigits(text, fractionStart);
+        digits += i - fractionStart;
     }
-    if (digits == 0) return false;
+    if (digits == 0) return 0;
     if (i < text.size() && (text[i] == u'e' || text[i] == u'E')) {
-        ++i;
-        if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) ++i;
-        size_t exponentDigits = 0;
-        for (; i < text.size() && IsDigit(text[i]); ++i) ++exponentDigits;
-        if (exponentDigits == 0) return false;
+        size_t exponent = i + 1;
+        if (exponent < text.size() && (text[exponent] == u'+' || text[exponent] == u'-')) ++exponent;
+        const size_t exponentEnd = SkipDigits(text, exponent);
+        if (exponentEnd > exponent) i = exponentEnd;
     }
-    return i == text.size();
+    return i;
+}
+
+// "2,5", "1,000" or "1.2.3": atof stops at the separator and would store the part before it.
+bool CutAtSeparator(std::u16string_view rest) {
+    return rest.size() >= 2 && (rest[0] == u',' || rest[0] == u'.') && IsDigit(rest[1]);
 }
 
 bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
@@ -80,12 +95,13 @@ std::u16string CalibrationDialogTitle(int32_t slot, const CalibrationRecord& rec
 }
 
 bool ParseTypedLength(std::u16string_view text, float* length) {
+    if (text.size() > kLongestLengthText) return false;
     while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-    if (text.empty() || text.size() > kLongestLengthText || !IsPlainDecimal(text)) return false;
+    const size_t numberLength = LeadingDecimal(text);
+    if (numberLength == 0 || CutAtSeparator(text.substr(numberLength))) return false;
     char ascii[kLongestLengthText + 1];
-    for (size_t i = 0; i < text.size(); ++i) ascii[i] = static_cast<char>(text[i]);
-    ascii[text.size()] = '\0';
+    for (size_t i = 0; i < numberLength; ++i) ascii[i] = static_cast<char>(text[i]);
+    ascii[numberLength] = '\0';
     const float value = static_cast<float>(std::strtod(ascii, nullptr));
     // Subnormal lengths would make the scale overflow.
     if (!std::isfinite(value) || !std::isnormal(value) || value <= 0.0f) return false;
@@ -100,10 +116,10 @@ std::u16string CalibrationNameFromEdit(std::u16string_view text) {
     for (char16_t c : text)
         if (!IsRefusedNameCharacter(c)) name += c;
     if (name.size() > static_cast<size_t>(kCalibrationNameMaxChars)) {
-        size_t keep = kCalibrationNameMaxChars;
-        if (IsHighSurrogate(name[keep - 1])) --keep;
-        name.resize(keep);
+        name.resize(kCalibrationNameMaxChars);
     }
+    // The pair was split here, by the limit above or by the edit control's own.
+    if (!name.empty() && IsHighSurrogate(name.back())) name.pop_back();
     return name;
 }
 

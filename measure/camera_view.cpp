@@ -90,6 +90,10 @@ public:
     void Invalidate() override { InvalidateRect(g_view.window, nullptr, FALSE); }
     void ComposeNow() override { CameraView_ComposeNow(); }
     void PanView(int32_t dx, int32_t dy) override;
+    // As the Stop-measure button would: the main window's tool path, which answers at once.
+    void RequestNoTool() override {
+        SendMessageW(GetParent(g_view.window), WM_COMMAND, kCmdToolNone, 0);
+    }
 };
 
 ViewHost g_host;
@@ -643,20 +647,14 @@ void CameraView_FlipVertically() {
 MeasureModel& CameraView_Measure() { return g_measure; }
 const ActiveCalibration& CameraView_Calibration() { return g_view.calibration; }
 bool CameraView_Crossline() { return g_view.crosslineOn; }
-void CameraView_StartCalibrationRuler() {
-    g_measure.Ruler().length = kRulerUnplacedLength;
-    InvalidateRect(g_view.window, nullptr, FALSE);
-}
+void CameraView_StartCalibrationRuler() { g_measure.ShowRuler(); }
 
 int32_t CameraView_RulerLength() {
     PlaceRuler(g_measure.Ruler(), g_view.pictureWidth);
     return g_measure.Ruler().length;
 }
 
-void CameraView_EndCalibrationRuler() {
-    g_measure.Ruler().length = 0;
-    InvalidateRect(g_view.window, nullptr, FALSE);
-}
+void CameraView_EndCalibrationRuler() { g_measure.HideRuler(); }
 
 void CameraView_SetCrossline(bool on) {
     g_view.crosslineOn = on;

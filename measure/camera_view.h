@@ -74,6 +74,8 @@ const ActiveCalibration& CameraView_Calibration();
 bool CameraView_Crossline();
 void CameraView_SetCrossline(bool on);
 // The calibration ruler shows, centred and not yet placed (the calibration dialog opened).
+// Showing or hiding it ends any drag on the picture. While it shows, a press and release on
+// the picture sends the Stop-measure command (kCmdToolNone) to the parent.
 void CameraView_StartCalibrationRuler();
 // The calibration ruler is hidden again (the calibration dialog went away).
 void CameraView_EndCalibrationRuler();

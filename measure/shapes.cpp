@@ -119,7 +119,7 @@ void PlaceRuler(CalibrationRuler& ruler, int32_t pictureWidth) {
 // ---- MeasureModel ----
 
 bool MeasureModel::InProgressShown() const {
-    return dragging_ || IsThreePointTool(pendingStage_) || pendingStage_ == kToolText;
+    return Dragging() || IsThreePointTool(pendingStage_) || pendingStage_ == kToolText;
 }
 
 bool MeasureModel::Map(uint16_t mouseX, uint16_t mouseY, PicturePoint* point) const {
@@ -161,10 +161,10 @@ void MeasureModel::ResetInProgress() {
 // A drag of the previous tool, or one whose release never came, must not be finished by a
 // release that belongs to something else.
 void MeasureModel::CancelDrag() {
-    const bool drawing = dragging_ && IsDrawingTool(currentTool_);
-    dragging_ = false;
+    const bool drawing = drag_ == Drag::Shape;
+    drag_ = Drag::None;
+    rulerEnd_ = kToolNone;
     dragTarget_ = kNoDragTarget;
-    if (currentTool_ == kToolRulerLeft || currentTool_ == kToolRulerRight) currentTool_ = kToolNone;
     if (drawing) {
         ResetInProgress();
         host_.Invalidate();
@@ -172,8 +172,23 @@ void MeasureModel::CancelDrag() {
     host_.ReleaseMouse();
 }
 
-void MeasureModel::OnCaptureLost() {
-    if (dragging_ || dragTarget_ != kNoDragTarget) CancelDrag();
+void MeasureModel::EndAnyDrag() {
+    if (Dragging() || dragTarget_ != kNoDragTarget) CancelDrag();
+}
+
+void MeasureModel::OnCaptureLost() { EndAnyDrag(); }
+
+void MeasureModel::ShowRuler() {
+    EndAnyDrag();
+    ruler_ = CalibrationRuler();
+    ruler_.length = kRulerUnplacedLength;
+    host_.Invalidate();
+}
+
+void MeasureModel::HideRuler() {
+    EndAnyDrag();
+    ruler_ = CalibrationRuler();
+    host_.Invalidate();
 }
 
 void MeasureModel::SetTool(int32_t code) {
@@ -187,7 +202,7 @@ void MeasureModel::SetTool(int32_t code) {
 
 void MeasureModel::OnPress(uint16_t mouseX, uint16_t mouseY) {
     // A press while a drag still runs means its release was lost.
-    if (dragging_ || dragTarget_ != kNoDragTarget) CancelDrag();
+    EndAnyDrag();
     if (IsThreePointTool(currentTool_) && pendingStage_ == currentTool_) {
         pendingStage_ = 0;
         RecomputeHitRects(inProgress_);
@@ -212,7 +227,7 @@ void MeasureModel::OnPress(uint16_t mouseX, uint16_t mouseY) {
     PicturePoint point;
     if (!Map(mouseX, mouseY, &point)) return;
     host_.CaptureMouse();
-    dragging_ = true;
+    drag_ = Drag::Shape;
     StartShape(point);
     host_.Invalidate();
 }
@@ -235,7 +250,7 @@ void MeasureModel::PressTool0(uint16_t mouseX, uint16_t mouseY) {
     }
     // Captured, so that a release outside the view still ends the pan.
     host_.CaptureMouse();
-    dragging_ = true;
+    drag_ = Drag::Pan;
     lastPoint_ = WindowPoint(mouseX, mouseY);
 }
 
@@ -273,12 +288,12 @@ void MeasureModel::OnMove(uint32_t keyFlags, uint16_t mouseX, uint16_t mouseY) {
         return;
     }
     const bool buttonDown = (keyFlags & kMouseLeftButton) != 0;
-    if (!dragging_ && !buttonDown && currentTool_ == kToolNone) {
+    if (!Dragging() && !buttonDown && currentTool_ == kToolNone) {
         Hover(mouseX, mouseY);
         return;
     }
-    if (!dragging_ && buttonDown) return;
-    if (buttonDown && currentTool_ == kToolNone) {
+    if (!Dragging() && buttonDown) return;
+    if (buttonDown && drag_ == Drag::Pan) {
         const PicturePoint window = WindowPoint(mouseX, mouseY);
         const int32_t dx = window.x - lastPoint_.x;
         const int32_t dy = window.y - lastPoint_.y;
@@ -288,7 +303,7 @@ void MeasureModel::OnMove(uint32_t keyFlags, uint16_t mouseX, uint16_t mouseY) {
     }
     PicturePoint point;
     if (buttonDown) {
-        if (!Map(mouseX, mouseY, &point)) return;
+        if (drag_ != Drag::Shape || !Map(mouseX, mouseY, &point)) return;
         ExtendShape(point);
         host_.ComposeNow();
         return;
@@ -321,17 +336,17 @@ void MeasureModel::Hover(uint16_t mouseX, uint16_t mouseY) {
 }
 
 void MeasureModel::OnRelease() {
-    const bool wasDragging = dragging_;
-    dragging_ = false;
+    const Drag ended = drag_;
+    drag_ = Drag::None;
+    rulerEnd_ = kToolNone;
     dragTarget_ = kNoDragTarget;
     // After the state is settled: giving the capture back reports a capture change at once.
     host_.ReleaseMouse();
-    if (!wasDragging) return;
-    if (ruler_.Active() || currentTool_ == kToolRulerLeft || currentTool_ == kToolRulerRight) {
-        currentTool_ = kToolNone;
-        return;
+    if (ended == Drag::Shape) {
+        FinishDrag();
+    } else if (ended == Drag::Ruler && currentTool_ != kToolNone) {
+        host_.RequestNoTool();  // last: the main window's answer comes back through SetTool
     }
-    FinishDrag();
 }
 
 void MeasureModel::FinishDrag() {
@@ -463,10 +478,10 @@ void MeasureModel::RulerPress(uint16_t mouseX, uint16_t mouseY) {
     PicturePoint point;
     if (!MapToPicture(view, mouseX, mouseY, &point)) return;
     lastPoint_ = point;
-    dragging_ = true;
-    if (RulerEndBar(ruler_.leftX, view.pictureHeight).Contains(point)) currentTool_ = kToolRulerLeft;
+    drag_ = Drag::Ruler;
+    if (RulerEndBar(ruler_.leftX, view.pictureHeight).Contains(point)) rulerEnd_ = kToolRulerLeft;
     // Where the bars overlap the right end wins.
-    if (RulerEndBar(ruler_.rightX, view.pictureHeight).Contains(point)) currentTool_ = kToolRulerRight;
+    if (RulerEndBar(ruler_.rightX, view.pictureHeight).Contains(point)) rulerEnd_ = kToolRulerRight;
 }
 
 void MeasureModel::RulerMove(uint16_t mouseX, uint16_t mouseY) {
@@ -474,7 +489,7 @@ void MeasureModel::RulerMove(uint16_t mouseX, uint16_t mouseY) {
     PicturePoint point;
     if (!MapToPicture(view, mouseX, mouseY, &point)) return;
     const int32_t dx = point.x - lastPoint_.x;
-    if (currentTool_ == kToolRulerLeft) {
+    if (rulerEnd_ == kToolRulerLeft) {
         if (dx == 0 || ruler_.leftX + dx <= 0 || ruler_.length - dx < kRulerMinLength) return;
         lastPoint_.x = point.x;
         ruler_.leftX += dx;
@@ -482,7 +497,7 @@ void MeasureModel::RulerMove(uint16_t mouseX, uint16_t mouseY) {
         host_.ComposeNow();
         return;
     }
-    if (currentTool_ == kToolRulerRight) {
+    if (rulerEnd_ == kToolRulerRight) {
         if (dx == 0 || ruler_.rightX + dx >= view.pictureWidth || ruler_.length + dx < kRulerMinLength) {
             return;
         }

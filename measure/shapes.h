@@ -18,7 +18,9 @@ constexpr int32_t kToolConcentric = 5;
 constexpr int32_t kToolAngle = 6;
 constexpr int32_t kToolPencil = 11;
 constexpr int32_t kToolText = 12;
-// Internal: an end of the calibration ruler is being dragged. Never a shape kind.
+// The left or right end of the calibration ruler being dragged. The spec keeps them as tool
+// codes; the model keeps them apart from the chosen tool, which a ruler drag leaves alone.
+// Never a shape kind.
 constexpr int32_t kToolRulerLeft = 19;
 constexpr int32_t kToolRulerRight = 20;
 
@@ -139,6 +141,10 @@ public:
     virtual void ComposeNow() = 0;
     // Scroll the view against a mouse movement of (dx, dy) window pixels.
     virtual void PanView(int32_t dx, int32_t dy) = 0;
+    // A press and release on the calibration ruler ends the measuring tool. The model never
+    // changes its tool by itself: the main window chooses tool 0 on the path every tool change
+    // takes, so that toolbar and input-text dialog follow, and sends it back through SetTool.
+    virtual void RequestNoTool() = 0;
 };
 
 class MeasureModel {
@@ -173,6 +179,11 @@ public:
     void SetPlacedText(std::u16string_view text);
     bool OnTextOk();            // true when a non-empty text was committed
 
+    // The calibration dialog opened or went away. Either ends any drag, so a release never
+    // finishes a press that the ruler took, nor the ruler one that a tool took.
+    void ShowRuler();
+    void HideRuler();
+    // For placing and drawing; the ruler is shown and hidden only through the two above.
     CalibrationRuler& Ruler() { return ruler_; }
     const CalibrationRuler& Ruler() const { return ruler_; }
 
@@ -180,13 +191,15 @@ public:
     const MeasureShape& InProgress() const { return inProgress_; }
     int32_t CurrentTool() const { return currentTool_; }
     int32_t PendingStage() const { return pendingStage_; }
-    bool Dragging() const { return dragging_; }
+    bool Dragging() const { return drag_ != Drag::None; }
     int32_t SelectedIndex() const { return selectedIndex_; }
     int32_t HoveredIndex() const { return hoveredIndex_; }
     // The shape in progress is drawn while a drag runs or a third point or a text is placed.
     bool InProgressShown() const;
 
 private:
+    // What a press that started a drag took: the view (pan), a new shape, or the ruler.
+    enum class Drag { None, Pan, Shape, Ruler };
     // A list index, or one of these.
     static constexpr int32_t kNoDragTarget = -1;
     static constexpr int32_t kDragInProgress = -2;
@@ -199,6 +212,7 @@ private:
     void ExtendShape(PicturePoint point);
     void FinishDrag();
     void CancelDrag();
+    void EndAnyDrag();
     void ResetInProgress();
     void ShapeRemoved(int32_t index);
     void PressTool0(uint16_t mouseX, uint16_t mouseY);
@@ -213,7 +227,8 @@ private:
     CalibrationRuler ruler_;
     int32_t currentTool_ = kToolNone;
     int32_t pendingStage_ = 0;
-    bool dragging_ = false;
+    Drag drag_ = Drag::None;
+    int32_t rulerEnd_ = kToolNone;  // kToolRulerLeft or kToolRulerRight while one is dragged
     PicturePoint lastPoint_;
     int32_t dragTarget_ = kNoDragTarget;
     int32_t selectedIndex_ = -1;

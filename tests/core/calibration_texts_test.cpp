@@ -65,20 +65,25 @@ TEST(CalibrationDialogTitle, CountsSlotsFromOne) {
     EXPECT_EQ(CalibrationDialogTitle(9, record), u"Calibrate - ID:10 Name:\u6807\u5c3a");
 }
 
-TEST(ParseTypedLength, TakesPlainPositiveNumbersOnly) {
+// As atof reads a decimal number: blanks, the number, and whatever follows ignored, so a unit
+// typed after it is fine. Refused: anything that would store a wrong or unusable scale.
+TEST(ParseTypedLength, ReadsTheLeadingDecimalNumberAsAtofDoes) {
     const struct {
         const char16_t* text;
         float value;
-    } good[] = {{u"2.5", 2.5f}, {u" 10 ", 10.0f}, {u".5", 0.5f}, {u"5.", 5.0f},
-                {u"+3", 3.0f},  {u"1e2", 100.0f}, {u"2.5E-1", 0.25f}};
+    } good[] = {{u"2.5", 2.5f},    {u" 10 ", 10.0f},    {u".5", 0.5f},     {u"5.", 5.0f},
+                {u"+3", 3.0f},     {u"1e2", 100.0f},    {u"2.5E-1", 0.25f}, {u"2.5mm", 2.5f},
+                {u"2.5 mm", 2.5f}, {u"\t0.01\u03BCm", 0.01f}, {u"1e", 1.0f}};
     for (const auto& g : good) {
         float length = 0.0f;
         EXPECT_TRUE(ParseTypedLength(g.text, &length)) << std::u16string(g.text).size();
         EXPECT_FLOAT_EQ(length, g.value);
     }
-    const char16_t* bad[] = {u"",    u"  ",    u"abc", u"0",      u"0.0",   u"-2.5", u"inf",
-                             u"nan", u"NaN",   u"1e39", u"1e-39", u"2.5mm", u"2,5",  u"0x10",
-                             u".",   u"1e",    u"1.2.3", u"\uFF12"};
+    // No number (0), not finite, 0 or less, too small for a float, a number that atof would
+    // cut at a separator ("2,5" would store 2), and no decimal digits of ours.
+    const char16_t* bad[] = {u"",    u"  ",   u"abc",  u"mm 2.5", u"0",     u"0.0", u"-2.5",
+                             u"inf", u"nan",  u"NaN",  u"1e39",   u"1e-39", u"2,5", u"1,000",
+                             u"1.2.3", u"0x10", u".",   u"\uFF12"};
     for (const char16_t* text : bad) {
         float length = 7.0f;
         EXPECT_FALSE(ParseTypedLength(text, &length)) << std::u16string(text).size();
@@ -95,6 +100,8 @@ TEST(CalibrationName, DropsSeparatorsAndKeepsNineteenCharactersWithoutSplittingA
     std::u16string edged(18, u'x');
     edged += u"\U0001F52C";
     EXPECT_EQ(CalibrationNameFromEdit(edged), std::u16string(18, u'x'));
+    // The edit control's own limit cut the pair: its high half ends the text.
+    EXPECT_EQ(CalibrationNameFromEdit(edged.substr(0, 19)), std::u16string(18, u'x'));
     EXPECT_EQ(CalibrationNameFromEdit(u"\u9855\u5fae\u93e1"), u"\u9855\u5fae\u93e1");
     EXPECT_TRUE(IsRefusedNameCharacter(u','));
     EXPECT_TRUE(IsRefusedNameCharacter(u';'));

@@ -17,6 +17,7 @@ public:
     bool captured = false;
     int invalidates = 0;
     int composes = 0;
+    int noToolRequests = 0;
     std::vector<std::pair<int32_t, int32_t>> pans;
 
     FakeView() { SetPicture(640, 480, 640, 480); }
@@ -37,6 +38,7 @@ public:
     void Invalidate() override { ++invalidates; }
     void ComposeNow() override { ++composes; }
     void PanView(int32_t dx, int32_t dy) override { pans.emplace_back(dx, dy); }
+    void RequestNoTool() override { ++noToolRequests; }
 };
 
 enum class Act { Press, Drag, Hover, Release };
@@ -425,10 +427,10 @@ TEST(Ruler, PlacementCentresAThirdOfTheWidthAtLeast300) {
     EXPECT_EQ(ruler.leftX, 640);
 }
 
-TEST_F(ShapesTest, RulerEndsDragWithinTheirLimitsAndReleaseEndsTheTool) {
+TEST_F(ShapesTest, RulerEndsDragWithinTheirLimitsAndReleaseAsksToEndTheTool) {
     model.SetTool(kToolLine);
+    model.ShowRuler();
     CalibrationRuler& ruler = model.Ruler();
-    ruler.length = kRulerUnplacedLength;
     PlaceRuler(ruler, 640);  // W / 3 is raised to 300; bars from y 180 to 300
     ASSERT_EQ(std::make_pair(ruler.leftX, ruler.rightX), std::make_pair(170, 470));
     Run({Hover(171, 240)});
@@ -438,7 +440,9 @@ TEST_F(ShapesTest, RulerEndsDragWithinTheirLimitsAndReleaseEndsTheTool) {
     EXPECT_EQ(ruler.length, 271);
     Run({Drag(0, 240), Drag(1, 240), Release()});  // the left end may not reach x 0
     EXPECT_EQ(ruler.leftX, 199);
-    EXPECT_EQ(model.CurrentTool(), kToolNone);
+    // The tool ends through the main window, which answers with SetTool(0); not here.
+    EXPECT_EQ(view.noToolRequests, 1);
+    EXPECT_EQ(model.CurrentTool(), kToolLine);
     EXPECT_TRUE(model.Shapes().empty());
 
     Run({Press(469, 240), Drag(639, 240)});
@@ -446,6 +450,33 @@ TEST_F(ShapesTest, RulerEndsDragWithinTheirLimitsAndReleaseEndsTheTool) {
     Run({Drag(638, 240), Release()});
     EXPECT_EQ(ruler.rightX, 639);
     EXPECT_EQ(ruler.length, 639 - 199);
+    model.SetTool(kToolNone);
+    Run({Press(300, 240), Release()});  // no tool left to end
+    EXPECT_EQ(view.noToolRequests, 2);
+}
+
+// A press taken by the ruler and a shape being drawn both end when the ruler is hidden or
+// shown: the release finishes nothing, however stale the shape in progress.
+TEST_F(ShapesTest, ShowingOrHidingTheRulerEndsAnyDrag) {
+    model.SetTool(kToolCircle);
+    Run({Press(100, 100), Drag(150, 100), Release()});
+    ASSERT_EQ(model.Shapes().size(), 1u);
+    model.ShowRuler();
+    Run({Press(320, 240)});
+    model.HideRuler();
+    EXPECT_FALSE(model.Dragging());
+    Run({Drag(200, 200), Release()});
+    EXPECT_EQ(model.Shapes().size(), 1u);
+
+    Run({Press(100, 100), Drag(150, 100)});
+    model.ShowRuler();
+    EXPECT_FALSE(model.Dragging());
+    EXPECT_FALSE(view.captured);
+    Run({Release()});
+    EXPECT_EQ(model.Shapes().size(), 1u);
+    EXPECT_FALSE(model.InProgressShown());
+    EXPECT_EQ(view.noToolRequests, 0);
+    EXPECT_EQ(model.CurrentTool(), kToolCircle);
 }
 
 }  // namespace

@@ -24,6 +24,7 @@ public:
     void Invalidate() override {}
     void ComposeNow() override {}
     void PanView(int32_t, int32_t) override {}
+    void RequestNoTool() override {}
 };
 
 bool IsShapeKind(int32_t kind) {
@@ -79,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
             case 9: model.BeginTextPlacement(); model.OnTextInit(); break;
             case 10: model.SetPlacedText(ConsumeU16(data, 300)); break;
             case 11: makers += model.OnTextOk() ? 1 : 0; break;
-            case 12: model.Ruler().length = data.ConsumeBool() ? kRulerUnplacedLength : 0; break;
+            case 12: data.ConsumeBool() ? model.ShowRuler() : model.HideRuler(); break;
             default: RandomGeometry(data, view.geometry); break;
         }
         const ShapeList& shapes = model.Shapes();

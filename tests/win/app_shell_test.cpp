@@ -21,7 +21,6 @@
 #include "app/prompt_window.h"
 #include "app/startup.h"
 #include "app/tool_button_window.h"
-#include "app/tool_buttons.h"
 #include "app/window_classes.h"
 #include "capture/capture_graph.h"
 #include "capture/device_lifecycle.h"
@@ -168,6 +167,8 @@ protected:
         }
         return main_;
     }
+
+    void OpenWithCamera(const wchar_t* name);
 
     HWND main_ = nullptr;
     static std::wstring documents_;
@@ -379,7 +380,7 @@ TEST_F(AppShellTest, ClosingTheDeviceDropsToolTextDialogCalibrationDialogAndRule
     App_SetModelessDialog(kQuickAdjustDialog, quick);
     SendMessageW(main_, WM_COMMAND, kCmdToolRectangle, 0);
     ASSERT_EQ(CameraView_Measure().CurrentTool(), kToolRectangle);
-    CameraView_Measure().Ruler().length = kRulerUnplacedLength;
+    CameraView_StartCalibrationRuler();
 
     SendMessageW(main_, WM_APP_DEVICE_CLOSED, 0, 0);
     EXPECT_EQ(CameraView_Measure().CurrentTool(), kToolNone);
@@ -509,10 +510,11 @@ std::vector<int> CheckedToolButtons() {
     return checked;
 }
 
-TEST_F(AppShellTest, ExactlyTheCurrentToolsButtonIsCheckedFromTheStart) {
+TEST_F(AppShellTest, NoToolButtonIsCheckedAtTheStartThenExactlyTheChosenOne) {
     main_ = MainWindow_Create(Instance());
     ASSERT_NE(main_, nullptr);
-    EXPECT_EQ(CheckedToolButtons(), std::vector<int>{ToolButtonId(CurrentTool())});
+    EXPECT_EQ(CurrentTool(), kToolNone);
+    EXPECT_EQ(CheckedToolButtons(), std::vector<int>{});
     SendMessageW(main_, WM_COMMAND, kCmdToolAngle, 0);
     EXPECT_EQ(CheckedToolButtons(), std::vector<int>{kCmdToolAngle});
     SendMessageW(main_, WM_COMMAND, kCmdToolText, 0);  // no device: no tool
@@ -583,8 +585,10 @@ void DrawLine(HWND view, int dy) {
     SendMessageW(view, WM_LBUTTONUP, 0, MAKELPARAM(c.cx / 2 + 80, y + 20));
 }
 
-TEST_F(AppShellTest, ShapesAreDeletedOnlyWithADeviceAndNoCalibrationDialog) {
-    ASSERT_EQ(RunSimcam(L"plug ShellCam --friendly ShellCam --formats MJPG:640x480").code, 0u);
+// The main window on a 640 x 480 camera plugged as `name`, once frames are shown.
+void AppShellTest::OpenWithCamera(const wchar_t* name) {
+    ASSERT_EQ(RunSimcam(std::wstring(L"plug ") + name + L" --friendly " + name +
+                        L" --formats MJPG:640x480").code, 0u);
     // The main window asks for the format the settings remember.
     g_settings.mjpg = 1;
     g_settings.width = 640;
@@ -597,6 +601,10 @@ TEST_F(AppShellTest, ShapesAreDeletedOnlyWithADeviceAndNoCalibrationDialog) {
         << "opened " << opened() << ", display width " << CameraView_DisplayWidth()
         << ", devices " << g_deviceList.size();
     PumpFor(300);
+}
+
+TEST_F(AppShellTest, ShapesAreDeletedOnlyWithADeviceAndNoCalibrationDialog) {
+    ASSERT_NO_FATAL_FAILURE(OpenWithCamera(L"ShellCam"));
     SendMessageW(main_, WM_COMMAND, kCmdToolLine, 0);
     ASSERT_EQ(CurrentTool(), kToolLine);
     for (int dy : {-100, 0, 100}) DrawLine(g_app.cameraView, dy);
@@ -628,6 +636,48 @@ TEST_F(AppShellTest, ShapesAreDeletedOnlyWithADeviceAndNoCalibrationDialog) {
 
     DestroyWindow(main_);
     EXPECT_EQ(RunSimcam(L"unplug ShellCam").code, 0u);
+}
+
+// The calibration ruler takes every press on the picture. Its press and release end the tool
+// through the main window, so the toolbar and the text dialog follow the view; hiding it
+// between press and release ends that press, so the release draws nothing.
+TEST_F(AppShellTest, TheRulerEndsTheToolThroughTheMainWindowAndHidingItEndsAPress) {
+    ASSERT_NO_FATAL_FAILURE(OpenWithCamera(L"RulerCam"));
+    HWND view = g_app.cameraView;
+    const SIZE c = ClientSize(view);
+    const LPARAM centre = MAKELPARAM(c.cx / 2, c.cy / 2);  // on the picture, off the ruler's ends
+    const MeasureModel& model = CameraView_Measure();
+    SendMessageW(main_, WM_COMMAND, kCmdToolCircle, 0);
+    DrawLine(view, 0);  // a circle, left behind as the shape in progress
+    ASSERT_EQ(model.Shapes().size(), 1u);
+
+    CameraView_StartCalibrationRuler();
+    SendMessageW(view, WM_LBUTTONDOWN, MK_LBUTTON, centre);
+    CameraView_EndCalibrationRuler();  // the calibration dialog closed by keyboard
+    EXPECT_NE(GetCapture(), view);
+    SendMessageW(view, WM_LBUTTONUP, 0, centre);
+    EXPECT_EQ(model.Shapes().size(), 1u);
+    EXPECT_EQ(CurrentTool(), kToolCircle);
+
+    CameraView_StartCalibrationRuler();
+    SendMessageW(view, WM_LBUTTONDOWN, MK_LBUTTON, centre);
+    SendMessageW(view, WM_LBUTTONUP, 0, centre);
+    EXPECT_EQ(CurrentTool(), kToolNone);
+    EXPECT_EQ(CheckedToolButtons(), std::vector<int>{kCmdToolNone});
+    CameraView_EndCalibrationRuler();
+
+    SendMessageW(main_, WM_COMMAND, kCmdToolText, 0);
+    ASSERT_NE(App_ModelessDialog(kInputTextDialog), nullptr);
+    CameraView_StartCalibrationRuler();
+    SendMessageW(view, WM_LBUTTONDOWN, MK_LBUTTON, centre);
+    SendMessageW(view, WM_LBUTTONUP, 0, centre);
+    EXPECT_EQ(App_ModelessDialog(kInputTextDialog), nullptr);
+    EXPECT_EQ(model.PendingStage(), 0);
+    EXPECT_EQ(CheckedToolButtons(), std::vector<int>{kCmdToolNone});
+    CameraView_EndCalibrationRuler();
+
+    DestroyWindow(main_);
+    EXPECT_EQ(RunSimcam(L"unplug RulerCam").code, 0u);
 }
 
 // A plain top-level window as the prompt's parent, 1000 pixels wide. Hidden: without a

@@ -142,14 +142,14 @@ TEST_F(CalibrationDialogsTest, CalibratingAnEmptySlotThenApplyingItCalibratesThe
         units = ComboItems(GetDlgItem(c, IDC_CALIB_UNIT_LIST));
         unitLabel = ItemText(c, IDC_CALIB_UNIT_LABEL);
         rulerShown = CameraView_Measure().Ruler().Active();
-        for (const wchar_t* bad : {L"", L"ruler", L"0", L"-2.5", L"inf", L"nan", L"1e39", L"2.5mm"}) {
+        for (const wchar_t* bad : {L"", L"ruler", L"0", L"-2.5", L"inf", L"nan", L"1e39", L"2,5"}) {
             EnterLength(c, bad);
             refusedStayed.push_back(IsWindowVisible(c) && g_calibrations.slots[2].scale < 0.0f);
         }
         ChooseComboEntry(c, IDC_CALIB_UNIT_LIST, 1);
         micronLabel = ItemText(c, IDC_CALIB_UNIT_LABEL);
         ruler = CameraView_RulerLength();
-        EnterLength(c, L"2.5");
+        EnterLength(c, L"2.5 mm");  // read as atof reads it
     });
     std::vector<std::wstring> cells;
     int selectedAgain = -1;
@@ -275,6 +275,58 @@ TEST_F(CalibrationDialogsTest, OnlyTheActiveSlotReachesTheViewAtOnceAndDeletingI
     EXPECT_EQ(deletedRow, std::vector<std::wstring>(5));
     EXPECT_EQ(g_calibrations.activeIndex, 0);
     EXPECT_LT(ViewScale(), 0.0f);
+}
+
+// The camera leaves while the manager shows: its Calibrate opens no calibration dialog, which
+// would store a calibration of no picture.
+TEST_F(CalibrationDialogsTest, CalibrateAfterTheCameraLeftOpensNothing) {
+    StartWithCamera();
+    DialogDriver driver;
+    bool closed = false;
+    driver.When(IsManager, [&](HWND m) {
+        SelectRow(m, 1);
+        RunSimcam(L"unplug CalibCam");
+        closed = PumpUntil([] { return !Capture_IsOpen(); }, 10000);
+        ClickButton(m, IDC_CALIB_CALIBRATE);
+    });
+    ASSERT_TRUE(RunCycle(driver));
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(App_ModelessDialog(kCalibrationDialog), nullptr);
+    EXPECT_FALSE(CameraView_Measure().Ruler().Active());
+    EXPECT_LT(g_calibrations.slots[1].scale, 0.0f);
+}
+
+// Without an active slot (closing the manager selects that one) no row is selected, and no
+// row state is ever set for the list's "every row" index.
+TEST_F(CalibrationDialogsTest, WithoutAnActiveSlotTheManagerSelectsNoRow) {
+    CreateMain();
+    static int everyRowSent;
+    everyRowSent = 0;
+    HHOOK hook = SetWindowsHookExW(
+        WH_CALLWNDPROC,
+        [](int code, WPARAM wParam, LPARAM lParam) -> LRESULT {
+            const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
+            if (code == HC_ACTION && sent->message == LVM_SETITEMSTATE &&
+                static_cast<int>(sent->wParam) == -1) {
+                ++everyRowSent;
+            }
+            return CallNextHookEx(nullptr, code, wParam, lParam);
+        },
+        nullptr, GetCurrentThreadId());
+    ASSERT_NE(hook, nullptr);
+    g_calibrations.activeIndex = kNoActiveCalibration;
+    g_calibrations.listSelection = kNoActiveCalibration;
+    LRESULT selected = -1;
+    DialogDriver driver;
+    driver.When(IsManager, [&](HWND m) {
+        selected = SendMessageW(List(m), LVM_GETSELECTEDCOUNT, 0, 0);
+        CloseDialog(m);
+    });
+    CalibrationManager_Run(main_);
+    UnhookWindowsHookEx(hook);
+    EXPECT_TRUE(driver.Done());
+    EXPECT_EQ(selected, 0);
+    EXPECT_EQ(everyRowSent, 0);
 }
 
 TEST_F(CalibrationDialogsTest, NamesAreEditedWithinTheirLimitsAndHelpShowsTheSteps) {

@@ -147,6 +147,7 @@ public:
     void Invalidate() override {}
     void ComposeNow() override {}
     void PanView(int32_t, int32_t) override {}
+    void RequestNoTool() override {}
 
     static constexpr char16_t kPlaceholder[] = u" Input text, drag to move. ";
     ViewGeometry geometry;
@@ -310,8 +311,8 @@ TEST_F(OverlayDrawing, CrosslineTicksLieExactlyOnTheirComputedSegments) {
 }
 
 TEST_F(OverlayDrawing, RulerAloneWithItsLabelAndArrowsAtTheHoveredEnd) {
+    model.ShowRuler();
     CalibrationRuler& ruler = model.Ruler();
-    ruler.length = kRulerUnplacedLength;
     DrawRuler(surface.resources, view.geometry, ruler);
     EXPECT_EQ(std::make_pair(ruler.leftX, ruler.rightX), std::make_pair(170, 470));
     EXPECT_EQ(surface.At(300, 240), kLine);
@@ -456,7 +457,7 @@ TEST(OverlayScreenshots, EveryToolWithACalibration) {
 
     // While calibrating the ruler is drawn alone; here with the mouse over its left end.
     PaintSpecimen(surface);
-    model.Ruler().length = kRulerUnplacedLength;
+    model.ShowRuler();
     DrawRuler(surface.resources, view.geometry, model.Ruler());
     model.OnMove(0, 170, 260);
     DrawRuler(surface.resources, view.geometry, model.Ruler());
