@@ -18,8 +18,8 @@ constexpr int32_t kToolConcentric = 5;
 constexpr int32_t kToolAngle = 6;
 constexpr int32_t kToolPencil = 11;
 constexpr int32_t kToolText = 12;
-// The left or right end of the calibration ruler being dragged. The spec keeps them as tool
-// codes; the model keeps them apart from the chosen tool, which a ruler drag leaves alone.
+// The left or right end of the calibration ruler being dragged, numbered like tools; the model
+// keeps them apart from the chosen tool, which a ruler drag leaves alone.
 // Never a shape kind.
 constexpr int32_t kToolRulerLeft = 19;
 constexpr int32_t kToolRulerRight = 20;
