@@ -45,8 +45,8 @@ inline ProgramResult RunLinuxTool(const std::string& command, DWORD timeoutMs = 
     if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
         return result;
     }
-    if (pi.hThread != nullptr) CloseHandle(pi.hThread);
-    if (pi.hProcess != nullptr) CloseHandle(pi.hProcess);
+    // For a Linux program Wine returns no handles of its own: what it leaves in `pi` can be
+    // any handle of this process (the desktop's, once), so closing it breaks the message queue.
     std::string codeText;
     if (!PumpUntil([&] {
             const std::vector<uint8_t> text = ReadWholeFile(code);
