@@ -4,6 +4,7 @@
 
 #include "app/app_messages.h"
 #include "app/app_state.h"
+#include "app/context_menu.h"
 #include "app/format_settings.h"
 #include "app/main_layout.h"
 #include "app/photo_capture.h"
@@ -116,6 +117,14 @@ void ToggleCrossline() {
     SendViewCommand(kViewCmdSetZoom, kZoomActualSize);
     InvalidateView();
     ShowCrosslineButton(on);
+}
+
+constexpr wchar_t kScaleBarValue[] = L"ScaleBar";
+
+void ToggleScaleBar() {
+    const bool on = !CameraView_ScaleBar();
+    CameraView_SetScaleBar(on);
+    WriteMoreNumber(kScaleBarValue, on ? 1 : 0);
 }
 
 // After a calibration is applied or a device opened: a calibrated picture shows its scale.
@@ -239,6 +248,7 @@ LRESULT OnCreate(HWND hwnd) {
         ShowScrollBar(g_app.cameraView, SB_BOTH, FALSE);
         SendOverlayStyle();
         CameraView_SetPlaceholderTexts(GetWideText("no device"), GetWideText("input tip"));
+        CameraView_SetScaleBar(ReadMoreNumber(kScaleBarValue, 0) != 0);
         InvalidateRect(g_app.cameraView, nullptr, TRUE);
     }
     // No tool button starts checked (not even Stop measure); the Crossline follows its flag.
@@ -357,6 +367,9 @@ bool OnCommand(HWND hwnd, int id) {
         case kCmdAutoCrossline:
             AutoCrossline();
             return true;
+        case kCmdScaleBar:
+            ToggleScaleBar();
+            return true;
         case kCmdPhotoFromKey:
         case kCmdPhoto:
             TakePhoto();
@@ -398,6 +411,13 @@ LRESULT CALLBACK MainWnd_Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
             break;
         case WM_TIMER:
             return 0;
+        case WM_CONTEXTMENU:
+            // The view's right button; the panel and toolbars have no menu.
+            if (reinterpret_cast<HWND>(wParam) == g_app.cameraView) {
+                ViewMenu_Show(hwnd, g_app.cameraView, lParam);
+                return 0;
+            }
+            break;
         case WM_APP_FIT_ZOOM_CHANGED:
             PostToPanel(WM_APP_PANEL_REFRESH, kRefreshZoom);
             return 0;

@@ -51,6 +51,7 @@ struct ViewState {
     OverlayResources overlay;  // drawing resources of the surface
     OverlayStyle style;
     bool crosslineOn = false;
+    bool scaleBarOn = false;
     wchar_t noDeviceText[kTextChars] = L"Please connect USB microscope.";
     wchar_t textPlaceholder[kTextChars] = L" Input text, drag to move. ";
     HFONT noDeviceFont = nullptr;
@@ -658,6 +659,13 @@ void CameraView_EndCalibrationRuler() { g_measure.HideRuler(); }
 
 void CameraView_SetCrossline(bool on) {
     g_view.crosslineOn = on;
+    InvalidateRect(g_view.window, nullptr, FALSE);
+}
+
+bool CameraView_ScaleBar() { return g_view.scaleBarOn; }
+
+void CameraView_SetScaleBar(bool on) {
+    g_view.scaleBarOn = on;
     InvalidateRect(g_view.window, nullptr, FALSE);
 }
 

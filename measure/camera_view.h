@@ -73,6 +73,9 @@ MeasureModel& CameraView_Measure();
 const ActiveCalibration& CameraView_Calibration();
 bool CameraView_Crossline();
 void CameraView_SetCrossline(bool on);
+// A scale bar in the picture's corner while a calibration is applied.
+bool CameraView_ScaleBar();
+void CameraView_SetScaleBar(bool on);
 // The calibration ruler shows, centred and not yet placed (the calibration dialog opened).
 // Showing or hiding it ends any drag on the picture. While it shows, a press and release on
 // the picture sends the Stop-measure command (kCmdToolNone) to the parent.

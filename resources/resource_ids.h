@@ -11,6 +11,7 @@
 //   131 - 140      dialog templates; their controls take the ids of their own group below
 //   1000 - 1099    notices between the main window, its dialogs and the panel
 //   3000 - 3099    toolbar buttons and panel buttons, routed through the main window
+//   3101 - 3199    the camera view's right-button menu, routed through the main window
 //   5889           the prompt window inside its parent
 //   8001 - 8005    camera view commands
 //   32000          prompt life time
@@ -144,6 +145,10 @@ constexpr int kCmdQuickSharpness = 3096;
 constexpr int kCmdQuickRatio = 3097;
 constexpr int kCmdQuickGain = 3099;
 constexpr int kCmdCameraToolbarTop = 3036;  // the camera toolbar's top picture; not handled
+// The camera view's right-button menu, the door to the features beyond the toolbars.
+constexpr int kCmdSaveForAnalysis = 3101;
+constexpr int kCmdCopyMeasurements = 3102;
+constexpr int kCmdScaleBar = 3103;
 
 // Commands to the control panel and both toolbars.
 constexpr int kCmdReloadTexts = 1039;

@@ -123,9 +123,23 @@ bool EnsureFolder(const wchar_t* folder) {
     return true;
 }
 
+// Follows the key LoadSettings read, so a test's own key gets its own subkey.
+std::wstring g_moreKeyPath = std::wstring(kSettingsKeyPath) + L"\\More";
+
+// Reading never creates the subkey: a user who never used a feature keeps a bare key.
+HKEY OpenMoreKeyForReading() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, g_moreKeyPath.c_str(), 0, KEY_READ, &key) !=
+        ERROR_SUCCESS) {
+        return nullptr;
+    }
+    return key;
+}
+
 }  // namespace
 
 bool LoadSettings(const wchar_t* keyPath, const wchar_t* documentsFolder) {
+    g_moreKeyPath = std::wstring(keyPath) + L"\\More";
     StoredValues stored;
     HKEY key = OpenSettingsKey(keyPath);
     if (key != nullptr) {
@@ -162,4 +176,39 @@ bool EnsureFolderPath(const wchar_t* path) {
         allExist = EnsureFolder(AsWide(folder.c_str())) && allExist;
     }
     return allExist;
+}
+
+uint32_t ReadMoreNumber(const wchar_t* name, uint32_t fallback) {
+    HKEY key = OpenMoreKeyForReading();
+    if (key == nullptr) return fallback;
+    const std::optional<uint32_t> value = ReadNumber(key, name);
+    RegCloseKey(key);
+    return value.value_or(fallback);
+}
+
+void WriteMoreNumber(const wchar_t* name, uint32_t value) {
+    HKEY key = OpenSettingsKey(g_moreKeyPath.c_str());
+    if (key == nullptr) return;
+    const DWORD stored = value;
+    RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&stored), sizeof stored);
+    RegCloseKey(key);
+}
+
+std::u16string ReadMoreText(const wchar_t* name) {
+    HKEY key = OpenMoreKeyForReading();
+    if (key == nullptr) return {};
+    std::u16string text = ReadText(key, name).value_or(std::u16string());
+    RegCloseKey(key);
+    // Stored with its terminator; anything after a NUL was never ours.
+    const size_t end = text.find(u'\0');
+    if (end != std::u16string::npos) text.resize(end);
+    return text;
+}
+
+void WriteMoreText(const wchar_t* name, const std::u16string& text) {
+    HKEY key = OpenSettingsKey(g_moreKeyPath.c_str());
+    if (key == nullptr) return;
+    RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                   static_cast<DWORD>((text.size() + 1) * sizeof(char16_t)));
+    RegCloseKey(key);
 }

@@ -2,6 +2,9 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
+#include <string>
+
 #include "settings/app_settings.h"
 
 constexpr wchar_t kSettingsKeyPath[] = L"Software\\Tessaloom";
@@ -15,6 +18,14 @@ bool LoadSettings(const wchar_t* keyPath = kSettingsKeyPath,
 // Writes every value, then makes sure the image folder's "Thumbnails" folder exists.
 // Failures are silent.
 void SaveSettings(const wchar_t* keyPath = kSettingsKeyPath);
+// Settings of the features beyond the program's fifteen values, in the subkey "More" of the key
+// LoadSettings read. Each is read and written on its own when it changes; a missing or
+// malformed value reads as the fallback.
+uint32_t ReadMoreNumber(const wchar_t* name, uint32_t fallback);
+void WriteMoreNumber(const wchar_t* name, uint32_t value);
+std::u16string ReadMoreText(const wchar_t* name);
+void WriteMoreText(const wchar_t* name, const std::u16string& text);
+
 // Creates every missing folder along `path`; true when every one now exists as a folder.
 bool EnsureFolderPath(const wchar_t* path);
 

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <iterator>
 
+#include "settings/more_texts.h"
+
 TextTable g_textTable;
 
 void TextTable::Assign(std::string_view key, std::u16string_view text) {
@@ -440,4 +442,5 @@ void SelectLanguageTexts(int language) {
         FillEnglishTexts();
         break;
     }
+    FillMoreTexts(g_textTable, language);
 }

@@ -17,6 +17,7 @@
 
 #include "app/app_messages.h"
 #include "app/app_state.h"
+#include "app/context_menu.h"
 #include "app/main_window.h"
 #include "app/prompt_window.h"
 #include "app/startup.h"
@@ -31,6 +32,7 @@
 #include "resources/resource_ids.h"
 #include "settings/app_settings.h"
 #include "settings/settings_store.h"
+#include "settings/text_tables.h"
 #include "win/simcam_tool.h"
 #include "win/main_window_support.h"
 #include "win/win_test_support.h"
@@ -573,6 +575,77 @@ TEST_F(AppShellTest, CrosslineButtonTogglesAndACalibrationSwitchesItOn) {
     EXPECT_TRUE(CameraView_Crossline());
     EXPECT_TRUE(LooksChecked(kCmdCrossline));
     CameraView_SetCrossline(false);
+}
+
+struct MenuItemSeen {
+    UINT id;
+    std::wstring text;
+    UINT state;
+};
+
+std::vector<MenuItemSeen> ItemsOf(HMENU menu) {
+    std::vector<MenuItemSeen> items;
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        wchar_t text[100] = {};
+        GetMenuStringW(menu, i, text, 100, MF_BYPOSITION);
+        items.push_back({GetMenuItemID(menu, i), text, GetMenuState(menu, i, MF_BYPOSITION)});
+    }
+    return items;
+}
+
+std::vector<MenuItemSeen> g_shownMenu;
+
+// Reads the open popup menu, then closes it, from inside its modal loop.
+void CALLBACK ReadAndCloseMenu(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND popup = FindWindowW(L"#32768", nullptr);
+    if (popup == nullptr) return;
+    KillTimer(nullptr, timer);
+    g_shownMenu = ItemsOf(reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0)));
+    EndMenu();
+}
+
+DWORD StoredScaleBar() {
+    DWORD value = 99, size = sizeof value;
+    RegGetValueW(HKEY_CURRENT_USER, (std::wstring(kTestSettingsKey) + L"\\More").c_str(),
+                 L"ScaleBar", RRF_RT_REG_DWORD, nullptr, &value, &size);
+    return value;
+}
+
+TEST_F(AppShellTest, TheViewsRightButtonOpensTheExtrasMenuAndTheScaleBarIsRemembered) {
+    ASSERT_NE(CreateMain(0, 0, 1300, 850), nullptr);
+    HWND view = GetDlgItem(main_, kIdCameraView);
+    g_shownMenu.clear();
+    const UINT_PTR timer = SetTimer(nullptr, 0, 50, &ReadAndCloseMenu);
+    SendMessageW(view, WM_RBUTTONUP, 0, MAKELPARAM(100, 100));
+    KillTimer(nullptr, timer);
+    ASSERT_EQ(g_shownMenu.size(), 3u);
+    EXPECT_EQ(g_shownMenu[0].id, 3101u);
+    EXPECT_EQ(g_shownMenu[0].text, L"Save for analysis");
+    EXPECT_EQ(g_shownMenu[1].id, 3102u);
+    EXPECT_EQ(g_shownMenu[2].id, 3103u);
+    EXPECT_EQ(g_shownMenu[2].text, L"Scale bar");
+    // No camera: nothing to save; no shapes: nothing to copy; the scale bar starts off.
+    EXPECT_TRUE(g_shownMenu[0].state & MF_GRAYED);
+    EXPECT_TRUE(g_shownMenu[1].state & MF_GRAYED);
+    EXPECT_FALSE(g_shownMenu[2].state & (MF_GRAYED | MF_CHECKED));
+
+    SendMessageW(main_, WM_COMMAND, kCmdScaleBar, 0);
+    EXPECT_TRUE(CameraView_ScaleBar());
+    EXPECT_EQ(StoredScaleBar(), 1u);
+    DestroyWindow(main_);
+    ASSERT_NE(CreateMain(0, 0, 1300, 850), nullptr);
+    EXPECT_TRUE(CameraView_ScaleBar());  // back on after a restart
+    SelectLanguageTexts(kLanguageJapanese);
+    HMENU menu = ViewMenu_Build();
+    const std::vector<MenuItemSeen> japanese = ItemsOf(menu);
+    DestroyMenu(menu);
+    SelectLanguageTexts(kLanguageEnglish);
+    ASSERT_EQ(japanese.size(), 3u);
+    EXPECT_EQ(japanese[2].text, L"スケールバー");
+    EXPECT_TRUE(japanese[2].state & MF_CHECKED);
+    SendMessageW(main_, WM_COMMAND, kCmdScaleBar, 0);
+    EXPECT_FALSE(CameraView_ScaleBar());
+    EXPECT_EQ(StoredScaleBar(), 0u);
 }
 
 // Draws a line with the mouse across the middle of the view.

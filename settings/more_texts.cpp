@@ -1,0 +1,27 @@
+#include "settings/more_texts.h"
+
+namespace {
+
+struct MoreText {
+    const char* key;
+    const char16_t* english;
+    const char16_t* chinese;
+    const char16_t* japanese;
+};
+
+const MoreText kMoreTexts[] = {
+    {"more save analysis", u"Save for analysis", u"保存用于分析", u"解析用に保存"},
+    {"more copy measurements", u"Copy measurements", u"复制测量数据", u"測定値をコピー"},
+    {"more scale bar", u"Scale bar", u"比例尺", u"スケールバー"},
+};
+
+}  // namespace
+
+void FillMoreTexts(TextTable& table, int language) {
+    for (const MoreText& row : kMoreTexts) {
+        const char16_t* text = language == kLanguageChinese    ? row.chinese
+                               : language == kLanguageJapanese ? row.japanese
+                                                               : row.english;
+        table.Assign(row.key, text);
+    }
+}
