@@ -52,7 +52,11 @@ const char* ToolName(int32_t kind) {
     }
 }
 
-bool Calibrated(const AnalysisScale& scale) { return scale.pixelsPerUnit > 0.0f; }
+// An infinite scale cannot come from a calibration record; it would give zero lengths and an
+// unwritable resolution.
+bool Calibrated(const AnalysisScale& scale) {
+    return scale.pixelsPerUnit > 0.0f && std::isfinite(scale.pixelsPerUnit);
+}
 
 float PencilPixels(const MeasureShape& s) {
     double sum = 0.0;
