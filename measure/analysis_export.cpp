@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <new>
 
 #include "measure/calibration.h"
 
@@ -32,8 +33,8 @@ enum Column {
 };
 
 constexpr std::array<const char*, kValueColumns> kValueHeaders = {
-    "Length", "Distance", "Width",        "Height",   "Area",
-    "Perimeter", "Radius", "Outer radius", "Diameter", "Angle"};
+    "Length",    "Distance", "Width",        "Height",   "Area",
+    "Perimeter", "Radius",   "Outer radius", "Diameter", "Angle"};
 
 // NaN marks a value the shape does not have.
 using ShapeValues = std::array<float, kValueColumns>;
@@ -72,9 +73,7 @@ ShapeValues ValuesOf(const MeasureShape& s, float scale) {
     ShapeValues v;
     v.fill(std::numeric_limits<float>::quiet_NaN());
     switch (s.kind) {
-    case kToolLine:
-        v[kLength] = ToUnits(PixelDistance(s.p1x, s.p1y, s.p2x, s.p2y), scale);
-        break;
+    case kToolLine: v[kLength] = ToUnits(PixelDistance(s.p1x, s.p1y, s.p2x, s.p2y), scale); break;
     case kToolParallel:
         if (ThirdPartShown(s)) {
             v[kDistance] = ToUnits(ParallelGap(s.p1x, s.p1y, s.p2x, s.p2y, s.p3x, s.p3y), scale);
@@ -161,9 +160,7 @@ std::string Utf8(std::u16string_view text) {
 
 std::u16string Utf16(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 
-struct TableRow {
-    std::vector<std::u16string> fields;
-};
+using TableRow = std::vector<std::u16string>;
 
 std::u16string UnitText(const AnalysisScale& scale) {
     if (!Calibrated(scale)) return u"px";
@@ -172,12 +169,9 @@ std::u16string UnitText(const AnalysisScale& scale) {
 
 std::vector<TableRow> MeasurementRows(const ShapeList& shapes, const AnalysisScale& scale) {
     std::vector<TableRow> rows;
-    TableRow header;
-    header.fields = {u"Index", u"Tool"};
-    for (const char* name : kValueHeaders) header.fields.push_back(Utf16(name));
-    for (const char16_t* name : {u"Unit", u"Calibration", u"Pixels per unit"}) {
-        header.fields.emplace_back(name);
-    }
+    TableRow header = {u"Index", u"Tool"};
+    for (const char* name : kValueHeaders) header.push_back(Utf16(name));
+    header.insert(header.end(), {u"Unit", u"Calibration", u"Pixels per unit"});
     rows.push_back(std::move(header));
 
     const bool calibrated = Calibrated(scale);
@@ -188,12 +182,9 @@ std::vector<TableRow> MeasurementRows(const ShapeList& shapes, const AnalysisSca
     for (size_t i = 0; i < shapes.size(); ++i) {
         const char* tool = ToolName(shapes[i].kind);
         if (tool == nullptr) continue;
-        TableRow row;
-        row.fields = {Utf16(std::to_string(i + 1)), Utf16(tool)};
-        for (float value : ValuesOf(shapes[i], divisor)) {
-            row.fields.push_back(Utf16(FormatNumber(value)));
-        }
-        row.fields.insert(row.fields.end(), {unit, name, perUnit});
+        TableRow row = {Utf16(std::to_string(i + 1)), Utf16(tool)};
+        for (float value : ValuesOf(shapes[i], divisor)) row.push_back(Utf16(FormatNumber(value)));
+        row.insert(row.end(), {unit, name, perUnit});
         rows.push_back(std::move(row));
     }
     return rows;
@@ -213,8 +204,8 @@ std::string CsvField(std::u16string_view field) {
 // A tab or line break inside a field would split the pasted row.
 std::u16string TsvField(std::u16string field) {
     std::replace_if(
-        field.begin(), field.end(), [](char16_t c) { return c == u'\t' || c == u'\r' || c == u'\n'; },
-        u' ');
+        field.begin(), field.end(),
+        [](char16_t c) { return c == u'\t' || c == u'\r' || c == u'\n'; }, u' ');
     return field;
 }
 
@@ -414,8 +405,8 @@ void AddShapeRois(const MeasureShape& s, size_t index, std::vector<std::vector<u
             rois.push_back(OvalRoi(s.p1x, s.p1y, inner, name));
         } else {
             rois.push_back(OvalRoi(s.p1x, s.p1y, inner, name + u'a'));
-            rois.push_back(OvalRoi(s.p1x, s.p1y, PixelDistance(s.p1x, s.p1y, s.p3x, s.p3y),
-                                   name + u'b'));
+            rois.push_back(
+                OvalRoi(s.p1x, s.p1y, PixelDistance(s.p1x, s.p1y, s.p3x, s.p3y), name + u'b'));
         }
         break;
     }
@@ -424,8 +415,8 @@ void AddShapeRois(const MeasureShape& s, size_t index, std::vector<std::vector<u
             rois.push_back(LineRoi(At(s.p1x, s.p1y), At(s.p2x, s.p2y), name));
         } else {
             // ImageJ takes the middle point as the vertex.
-            rois.push_back(PolygonRoi(
-                kRoiAngle, {{s.p2x, s.p2y}, {s.p1x, s.p1y}, {s.p3x, s.p3y}}, name));
+            rois.push_back(
+                PolygonRoi(kRoiAngle, {{s.p2x, s.p2y}, {s.p1x, s.p1y}, {s.p3x, s.p3y}}, name));
         }
         break;
     case kToolPencil:
@@ -477,7 +468,8 @@ MemoryFile& FileOf(thandle_t handle) { return *static_cast<MemoryFile*>(handle);
 tmsize_t MemoryRead(thandle_t handle, void* buffer, tmsize_t size) {
     MemoryFile& file = FileOf(handle);
     if (size < 0 || file.position >= file.bytes.size()) return 0;
-    const uint64_t n = std::min<uint64_t>(static_cast<uint64_t>(size), file.bytes.size() - file.position);
+    const uint64_t n =
+        std::min<uint64_t>(static_cast<uint64_t>(size), file.bytes.size() - file.position);
     std::memcpy(buffer, file.bytes.data() + file.position, n);
     file.position += n;
     return static_cast<tmsize_t>(n);
@@ -487,7 +479,12 @@ tmsize_t MemoryWrite(thandle_t handle, void* buffer, tmsize_t size) {
     MemoryFile& file = FileOf(handle);
     if (size < 0) return -1;
     const uint64_t end = file.position + static_cast<uint64_t>(size);
-    if (end > file.bytes.size()) file.bytes.resize(end);
+    // No exception may cross libtiff's C frames: running out of memory is a failed write.
+    try {
+        if (end > file.bytes.size()) file.bytes.resize(end);
+    } catch (const std::bad_alloc&) {
+        return -1;
+    }
     std::memcpy(file.bytes.data() + file.position, buffer, static_cast<size_t>(size));
     file.position = end;
     return size;
@@ -565,7 +562,8 @@ bool WriteOverlay(TIFF* tif, const ShapeList& shapes) {
 bool WritePixels(TIFF* tif, const AnalysisPicture& picture) {
     std::vector<uint8_t> row(static_cast<size_t>(picture.width) * 3);
     for (int32_t y = 0; y < picture.height; ++y) {
-        const uint8_t* bgr = picture.bgr + static_cast<size_t>(y) * static_cast<size_t>(picture.stride);
+        const uint8_t* bgr =
+            picture.bgr + static_cast<size_t>(y) * static_cast<size_t>(picture.stride);
         for (size_t x = 0; x < row.size(); x += 3) {
             row[x] = bgr[x + 2];
             row[x + 1] = bgr[x + 1];
@@ -586,9 +584,9 @@ bool ValidPicture(const AnalysisPicture& p) {
 std::string MeasurementCsv(const ShapeList& shapes, const AnalysisScale& scale) {
     std::string csv = "\xEF\xBB\xBF";
     for (const TableRow& row : MeasurementRows(shapes, scale)) {
-        for (size_t i = 0; i < row.fields.size(); ++i) {
+        for (size_t i = 0; i < row.size(); ++i) {
             if (i > 0) csv += ',';
-            csv += CsvField(row.fields[i]);
+            csv += CsvField(row[i]);
         }
         csv += "\r\n";
     }
@@ -598,9 +596,9 @@ std::string MeasurementCsv(const ShapeList& shapes, const AnalysisScale& scale) 
 std::u16string MeasurementTsv(const ShapeList& shapes, const AnalysisScale& scale) {
     std::u16string tsv;
     for (const TableRow& row : MeasurementRows(shapes, scale)) {
-        for (size_t i = 0; i < row.fields.size(); ++i) {
+        for (size_t i = 0; i < row.size(); ++i) {
             if (i > 0) tsv += u'\t';
-            tsv += TsvField(row.fields[i]);
+            tsv += TsvField(row[i]);
         }
         tsv += u"\r\n";
     }

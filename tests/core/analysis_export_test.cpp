@@ -53,14 +53,10 @@ TEST(MeasurementTable, CsvHasEveryShapeInTheProgramsArithmetic) {
         "\xEF\xBB\xBF"
         "Index,Tool,Length,Distance,Width,Height,Area,Perimeter,Radius,Outer radius,Diameter,"
         "Angle,Unit,Calibration,Pixels per unit\r\n"
-        "1,Line,50,,,,,,,,," + tail +
-        "2,Parallel,,4,,,,,,,," + tail +
-        "3,Rectangle,,,6,8,48,28,,,," + tail +
-        "4,Circle,,,,,314.159,62.8318,10,,20," + tail +
-        "5,Concentric,,,,,,,5,10,," + tail +
-        "6,Angle,,,,,,,,,,90" + tail +
-        "7,Pencil,6,,,,,,,,," + tail +
-        "8,Text,,,,,,,,,," + tail +
+        "1,Line,50,,,,,,,,," +
+        tail + "2,Parallel,,4,,,,,,,," + tail + "3,Rectangle,,,6,8,48,28,,,," + tail +
+        "4,Circle,,,,,314.159,62.8318,10,,20," + tail + "5,Concentric,,,,,,,5,10,," + tail +
+        "6,Angle,,,,,,,,,,90" + tail + "7,Pencil,6,,,,,,,,," + tail + "8,Text,,,,,,,,,," + tail +
         "9,Angle,,,,,,,,,," + tail;
     EXPECT_EQ(MeasurementCsv(EveryKind(), scale), expected);
 }
@@ -92,7 +88,8 @@ using TiffFile = std::unique_ptr<TIFF, TiffCloser>;
 std::string WriteTemp(const std::vector<uint8_t>& bytes, const std::string& name) {
     const std::string path = testing::TempDir() + name;
     std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
     return path;
 }
 
@@ -184,8 +181,10 @@ TEST(AnalysisTiff, UncalibratedCarriesNoScaleAndBadPicturesGiveNothing) {
     EXPECT_STREQ(description, "ImageJ=1.53t\n");
     EXPECT_FALSE(TIFFGetField(tif.get(), 50838, &countsLength, &counts));
 
-    const AnalysisPicture bad[] = {
-        {nullptr, 3, 2, 12}, {bgr.data(), 0, 2, 12}, {bgr.data(), 3, -1, 12}, {bgr.data(), 5, 2, 12}};
+    const AnalysisPicture bad[] = {{nullptr, 3, 2, 12},
+                                   {bgr.data(), 0, 2, 12},
+                                   {bgr.data(), 3, -1, 12},
+                                   {bgr.data(), 5, 2, 12}};
     for (const AnalysisPicture& p : bad) {
         EXPECT_TRUE(AnalysisTiff(p, AnalysisScale{}, {}).empty()) << p.width << "x" << p.height;
     }
@@ -207,7 +206,8 @@ std::vector<std::string> Split(const std::string& text, const std::string& separ
 std::string RunImageJ(const std::string& tiffPath) {
     // ImageJ builds its menus even in batch mode, so it needs a display: a private one.
     const std::string command = "xvfb-run -a timeout 30 imagej -b '" TL_SOURCE_DIR
-                                "/tests/core/imagej_overlay.ijm' '" + tiffPath + "' 2>&1";
+                                "/tests/core/imagej_overlay.ijm' '" +
+                                tiffPath + "' 2>&1";
     std::string output;
     if (FILE* pipe = popen(command.c_str(), "r")) {
         char chunk[4096];
@@ -274,10 +274,14 @@ TEST(AnalysisTiffInImageJ, OverlayMeasuresAsTheTableAndScaleIsTheCalibration) {
     };
     near(imagej("Line 1", kLengthField), csv(1, kCsvLength));
     // The parallel line's middle lies the table's distance away from the base.
-    const double bx1 = imagej("Parallel 2a", kLineField), by1 = imagej("Parallel 2a", kLineField + 1);
-    const double bx2 = imagej("Parallel 2a", kLineField + 2), by2 = imagej("Parallel 2a", kLineField + 3);
-    const double mx = (imagej("Parallel 2b", kLineField) + imagej("Parallel 2b", kLineField + 2)) / 2;
-    const double my = (imagej("Parallel 2b", kLineField + 1) + imagej("Parallel 2b", kLineField + 3)) / 2;
+    const double bx1 = imagej("Parallel 2a", kLineField),
+                 by1 = imagej("Parallel 2a", kLineField + 1);
+    const double bx2 = imagej("Parallel 2a", kLineField + 2),
+                 by2 = imagej("Parallel 2a", kLineField + 3);
+    const double mx =
+        (imagej("Parallel 2b", kLineField) + imagej("Parallel 2b", kLineField + 2)) / 2;
+    const double my =
+        (imagej("Parallel 2b", kLineField + 1) + imagej("Parallel 2b", kLineField + 3)) / 2;
     const double gap = std::fabs((bx2 - bx1) * (my - by1) - (by2 - by1) * (mx - bx1)) /
                        std::hypot(bx2 - bx1, by2 - by1);
     near(gap / 4.37, csv(2, kCsvDistance));

@@ -1,9 +1,10 @@
 // The analysis export as the Windows build makes it: the cross-built libtiff writes a TIFF that
 // tiffinfo reads with its calibration and overlay, and a German locale leaves the table's
 // numbers with a dot.
-#include <windows.h>
+#include "measure/analysis_export.h"
 
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <clocale>
 #include <cstdio>
@@ -11,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "measure/analysis_export.h"
 #include "win/file_readers.h"
 
 namespace {
@@ -36,11 +36,13 @@ TEST(AnalysisExport, WindowsTiffReadsBackAndNumbersKeepTheirDot) {
     ASSERT_FALSE(tiff.empty());
     const std::wstring path = WindowsPathOf(TEST_FILES_DIR) + L"\\analysis_export.tif";
     std::ofstream(path.c_str(), std::ios::binary)
-        .write(reinterpret_cast<const char*>(tiff.data()), static_cast<std::streamsize>(tiff.size()));
+        .write(reinterpret_cast<const char*>(tiff.data()),
+               static_cast<std::streamsize>(tiff.size()));
     const ProgramResult info = RunLinuxTool("tiffinfo " + Quoted(path));
     EXPECT_EQ(info.code, 0u) << info.output;
-    for (const char* expected : {"Image Width: 16 Image Length: 8", "Resolution: 4.5, 4.5 (unitless)",
-                                 "unit=um", "Tag 50838: 12,", "Photometric Interpretation: RGB"}) {
+    for (const char* expected :
+         {"Image Width: 16 Image Length: 8", "Resolution: 4.5, 4.5 (unitless)", "unit=um",
+          "Tag 50838: 12,", "Photometric Interpretation: RGB"}) {
         EXPECT_NE(info.output.find(expected), std::string::npos) << expected << "\n" << info.output;
     }
     std::setlocale(LC_ALL, "C");
