@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "app/analysis_commands.h"
 #include "app/app_messages.h"
 #include "app/app_state.h"
 #include "app/context_menu.h"
@@ -369,6 +370,12 @@ bool OnCommand(HWND hwnd, int id) {
             return true;
         case kCmdScaleBar:
             ToggleScaleBar();
+            return true;
+        case kCmdSaveForAnalysis:
+            SaveForAnalysis();
+            return true;
+        case kCmdCopyMeasurements:
+            CopyMeasurements();
             return true;
         case kCmdPhotoFromKey:
         case kCmdPhoto:

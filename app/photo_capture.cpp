@@ -78,13 +78,6 @@ bool SaveImage(GpImage* image, const wchar_t* path) {
     return false;
 }
 
-void ShowFilePrompt(const std::wstring& text) {
-    HWND main = g_app.mainWindow;
-    if (main == nullptr) return;
-    const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(main, GWLP_HINSTANCE));
-    ShowPrompt(instance, main, text.c_str(), 0, kPromptTop);
-}
-
 // The table's pattern with its "%s" replaced by `value`.
 std::wstring FillPattern(const char* key, const std::wstring& value) {
     std::wstring text = GetWideText(key);
@@ -175,10 +168,22 @@ bool FindImageEncoders() {
     return true;
 }
 
+std::wstring MakeStampedName(std::u16string_view extension, std::u16string_view companionExtension) {
+    const auto taken = [&](const std::u16string& path) {
+        if (FileExists(path)) return true;
+        if (companionExtension.empty()) return false;
+        const std::u16string companion =
+            path.substr(0, path.size() - extension.size()) + std::u16string(companionExtension);
+        return FileExists(companion);
+    };
+    const std::u16string name =
+        FreeStampedFileName(FieldText(g_settings.imgDir), LocalStamp(), extension, taken);
+    return AsWide(name.c_str());
+}
+
 const wchar_t* MakePhotoName() {
-    const std::u16string name = FreeStampedFileName(FieldText(g_settings.imgDir), LocalStamp(),
-                                                    PhotoExtension(g_settings.jpgPng), FileExists);
-    CopyToField(name, g_photo.lastSaved);
+    const std::wstring name = MakeStampedName(PhotoExtension(g_settings.jpgPng), {});
+    CopyToField(AsUtf16(name.c_str()), g_photo.lastSaved);
     return AsWide(g_photo.lastSaved);
 }
 
@@ -248,6 +253,13 @@ void OpenImageFolder() {
     link->Release();
 }
 
+void ShowNotice(const std::wstring& text) {
+    HWND main = g_app.mainWindow;
+    if (main == nullptr) return;
+    const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(main, GWLP_HINSTANCE));
+    ShowPrompt(instance, main, text.c_str(), 0, kPromptTop);
+}
+
 void AnnounceSavedFile(const wchar_t* path, const std::wstring& note) {
     CopyToField(AsUtf16(path), g_photo.lastSaved);
     const std::u16string_view saved = AsUtf16(path);
@@ -261,10 +273,10 @@ void AnnounceSavedFile(const wchar_t* path, const std::wstring& note) {
     }
     std::wstring text = FillPattern("file saved", path);
     if (!note.empty()) text += L" (" + note + L")";
-    ShowFilePrompt(text);
+    ShowNotice(text);
 }
 
 void AnnounceSaveFailed(const wchar_t* path) {
     const bool named = path != nullptr && path[0] != L'\0';
-    ShowFilePrompt(FillPattern("save failed", named ? path : ImageFolder()));
+    ShowNotice(FillPattern("save failed", named ? path : ImageFolder()));
 }

@@ -5,9 +5,15 @@
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 
 // Once at start-up, after GDI+: the JPEG and PNG encoders. False when GDI+ lists none.
 bool FindImageEncoders();
+
+// A new time-stamped name in the image folder ending in `extension`, for a file that has a
+// companion of `companionExtension` beside it: no file of either name exists yet. Empty when
+// the name does not fit a path.
+std::wstring MakeStampedName(std::u16string_view extension, std::u16string_view companionExtension);
 
 // A new time-stamped photo name in the image folder, never that of an existing file; it
 // becomes the last saved file. Empty when the name does not fit a path.
@@ -31,6 +37,8 @@ const wchar_t* LastSavedFile();
 // in the image folder, else the folder itself.
 std::wstring ImageFolderTarget();
 
+// The main window's prompt, centred below the toolbar, where saved files are announced.
+void ShowNotice(const std::wstring& text);
 // A file has been written: it becomes the last saved file, joins the latest-files list
 // (once), the settings are saved, the panel is told and the prompt says so, followed by
 // `note` in brackets when it is not empty.

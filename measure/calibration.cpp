@@ -58,6 +58,37 @@ ScaleStep ComputeScaleStep(float scale) {
     return step;
 }
 
+double ScaleBarLength::Value() const { return mantissa * std::pow(10.0, decade); }
+
+ScaleBarLength ChooseScaleBar(float scale, int32_t pictureWidth) {
+    constexpr int kDecadeLimit = 9;  // beyond this the label stops being readable
+    ScaleBarLength bar;
+    if (!(scale > 0.0f) || !std::isfinite(scale) || pictureWidth <= 0) return bar;
+    const double room = pictureWidth / 5.0;
+    const int decade = static_cast<int>(std::floor(std::log10(room / scale)));
+    // One decade either side, in case the logarithm rounded across a power of ten.
+    for (int d = decade + 1; d >= decade - 1; --d) {
+        if (d < -kDecadeLimit || d > kDecadeLimit) continue;
+        for (int32_t mantissa : {5, 2, 1}) {
+            const double pixels = mantissa * std::pow(10.0, d) * scale;
+            // Float scales sit a few ulps off round values; that must not cost a fitting length.
+            if (pixels > room * (1.0 + 1e-6)) continue;
+            if (pixels < 1.0) return bar;
+            bar.mantissa = mantissa;
+            bar.decade = d;
+            bar.pixels = static_cast<int32_t>(std::lround(pixels));
+            return bar;
+        }
+    }
+    return bar;
+}
+
+std::u16string FormatScaleBarLabel(const ScaleBarLength& length, std::u16string_view unit) {
+    if (length.mantissa == 0) return {};
+    const int decimals = length.decade < 0 ? -length.decade : 0;
+    return BoundedLabel("%.*f", "%.*g", unit, decimals, length.Value());
+}
+
 void ApplyCalibration(ActiveCalibration& active, float scale, int32_t unit) {
     active.scale = scale;
     active.unit = unit;

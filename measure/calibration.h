@@ -36,6 +36,20 @@ std::u16string_view UnitLabel(int32_t unit);
 // 100 pixels.
 ScaleStep ComputeScaleStep(float scale);
 
+// A scale bar's length: mantissa 1, 2 or 5 times 10^decade units, drawn `pixels` long.
+struct ScaleBarLength {
+    int32_t mantissa = 0;  // 0: no bar
+    int32_t decade = 0;
+    int32_t pixels = 0;
+    double Value() const;
+};
+
+// The largest 1-2-5 length whose pixels fit in a fifth of the picture width; no bar when
+// uncalibrated, for an empty picture, or when the length would need more than nine decades.
+ScaleBarLength ChooseScaleBar(float scale, int32_t pictureWidth);
+// "100μm", "0.5mm": as many decimals as the length needs, the unit label after it.
+std::u16string FormatScaleBarLabel(const ScaleBarLength& length, std::u16string_view unit);
+
 // Stores scale and unit, sets the unit label and recomputes the step. The caller repaints.
 void ApplyCalibration(ActiveCalibration& active, float scale, int32_t unit);
 // A new video format: uncalibrated again, the unit label stays as it was.

@@ -178,6 +178,7 @@ void DrawOverlay() {
         return;
     }
     if (g_view.crosslineOn) DrawCrossline(g_view.overlay, geometry, g_view.calibration);
+    if (g_view.scaleBarOn) DrawScaleBar(g_view.overlay, geometry, g_view.calibration);
     DrawShapes(g_view.overlay, geometry, g_measure, g_view.calibration, placeholder);
     DrawShapeInProgress(g_view.overlay, geometry, g_measure, g_view.calibration, placeholder);
 }
@@ -641,6 +642,48 @@ int CameraView_DisplayWidth() { return g_view.displayWidth; }
 int CameraView_DisplayHeight() { return g_view.displayHeight; }
 int CameraView_PictureWidth() { return g_view.pictureWidth; }
 int CameraView_PictureHeight() { return g_view.pictureHeight; }
+bool CameraView_ShownPicture(ShownPicture* picture) {
+    const int width = g_view.pictureWidth, height = g_view.pictureHeight;
+    if (!Capture_FramesFlowing() || width <= 0 || height <= 0 || g_view.sourceWidth <= 0) {
+        return false;
+    }
+    const uint8_t* frame = Pipeline_CurrentFrame();
+    if (frame == nullptr) return false;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP section = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (section == nullptr) return false;
+    bool copied = false;
+    HDC dc = CreateCompatibleDC(nullptr);
+    if (dc != nullptr) {
+        HGDIOBJ replaced = SelectObject(dc, section);
+        // GDI reads the frame through the view's own header, so a vertical flip of the display
+        // and an interpolated picture size come out exactly as shown.
+        SetStretchBltMode(dc, COLORONCOLOR);
+        copied = StretchDIBits(dc, 0, 0, width, height, 0, 0, g_view.sourceWidth,
+                               g_view.sourceHeight, frame, FrameBitmapInfo(), DIB_RGB_COLORS,
+                               SRCCOPY) != 0;
+        GdiFlush();
+        SelectObject(dc, replaced);
+        DeleteDC(dc);
+    }
+    if (copied) {
+        picture->width = width;
+        picture->height = height;
+        picture->stride = (width * 3 + 3) & ~3;
+        const auto* first = static_cast<const uint8_t*>(bits);
+        picture->bgr.assign(first, first + static_cast<size_t>(picture->stride) * height);
+    }
+    DeleteObject(section);
+    return copied;
+}
+
 void CameraView_FlipVertically() {
     g_view.frameInfo.biHeight = -g_view.frameInfo.biHeight;
     InvalidateRect(g_view.window, nullptr, FALSE);

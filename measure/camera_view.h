@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <vector>
 
 #include "measure/calibration.h"
 #include "measure/shapes.h"
@@ -66,6 +67,16 @@ int CameraView_DisplayHeight();
 // The size the user chose for the picture (an interpolated one included); 0 without a device.
 int CameraView_PictureWidth();
 int CameraView_PictureHeight();
+// The newest frame as the view shows it (flips and filters applied), at the picture size the
+// shapes' points refer to, without the overlay. Rows top-down, BGR, each `stride` bytes.
+struct ShownPicture {
+    std::vector<uint8_t> bgr;
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t stride = 0;
+};
+// False while no frames flow.
+bool CameraView_ShownPicture(ShownPicture* picture);
 // Turns the shown picture upside down, or back; the frames themselves stay as they are.
 void CameraView_FlipVertically();
 void CameraView_SetPlaceholderTexts(const wchar_t* noDevice, const wchar_t* textPlaceholder);

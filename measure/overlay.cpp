@@ -214,6 +214,18 @@ void DrawRuler(const OverlayResources& resources, const ViewGeometry& view,
     DrawLabelTexts(resources, {drawing.label});
 }
 
+void DrawScaleBar(const OverlayResources& resources, const ViewGeometry& view,
+                  const ActiveCalibration& calibration) {
+    if (!Ready(resources, view)) return;
+    const ScaleBarDrawing drawing = DrawingOfScaleBar(
+        PictureOf(view), calibration,
+        [&resources](std::u16string_view text) { return MeasureLabelText(resources, text); });
+    if (!drawing.shown) return;
+    const RECT bar = ToRect(drawing.bar);
+    FillRect(resources.dc, &bar, resources.lineBrush);
+    DrawLabelTexts(resources, {drawing.label});
+}
+
 void DrawShapes(const OverlayResources& resources, const ViewGeometry& view,
                 const MeasureModel& model, const ActiveCalibration& calibration,
                 std::u16string_view textPlaceholder) {

@@ -53,6 +53,9 @@ void DrawCrossline(const OverlayResources& resources, const ViewGeometry& view,
 // picture's centre is the caller's part.
 void DrawRuler(const OverlayResources& resources, const ViewGeometry& view,
                CalibrationRuler& ruler);
+// The caller keeps the scale bar switch; nothing is drawn without a calibration.
+void DrawScaleBar(const OverlayResources& resources, const ViewGeometry& view,
+                  const ActiveCalibration& calibration);
 void DrawShapes(const OverlayResources& resources, const ViewGeometry& view,
                 const MeasureModel& model, const ActiveCalibration& calibration,
                 std::u16string_view textPlaceholder);

@@ -409,3 +409,24 @@ RulerDrawing DrawingOfRuler(const CalibrationRuler& ruler, PictureSize picture,
     }
     return out;
 }
+
+ScaleBarDrawing DrawingOfScaleBar(PictureSize picture, const ActiveCalibration& calibration,
+                                  const TextMeasure& measureLabel) {
+    // Far enough from the edge to stay clear of a picture's dark vignette.
+    constexpr int32_t kMargin = 16;
+    constexpr int32_t kThickness = 4;
+    ScaleBarDrawing out;
+    if (!calibration.Calibrated()) return out;
+    const ScaleBarLength length = ChooseScaleBar(calibration.scale, picture.width);
+    if (length.mantissa == 0) return out;
+    const int32_t right = picture.width - kMargin;
+    const int32_t bottom = picture.height - kMargin;
+    out.bar = {right - length.pixels, bottom - kThickness, right, bottom};
+    std::u16string text = FormatScaleBarLabel(length, UnitLabel(calibration.unit));
+    const TextSize size = measureLabel(text);
+    // Centred over the bar; a label wider than a short bar ends where the bar ends.
+    const int32_t left = std::min(out.bar.left + (length.pixels - size.cx) / 2, right - size.cx);
+    out.label = BoxAt(std::move(text), left, out.bar.top - kLabelGap - size.cy, size);
+    out.shown = true;
+    return out;
+}

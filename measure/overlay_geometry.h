@@ -123,3 +123,14 @@ struct RulerDrawing {
 // end under the mouse.
 RulerDrawing DrawingOfRuler(const CalibrationRuler& ruler, PictureSize picture,
                             const TextMeasure& measureLabel);
+
+// The bar is a filled rectangle in the line colour, its label centred above it in the label
+// font. Nothing when uncalibrated or when no length fits.
+struct ScaleBarDrawing {
+    bool shown = false;
+    OverlayRect bar;
+    TextBox label;
+};
+
+ScaleBarDrawing DrawingOfScaleBar(PictureSize picture, const ActiveCalibration& calibration,
+                                  const TextMeasure& measureLabel);

@@ -387,6 +387,41 @@ step_measure() {
     "$photo" $((x1 + 2)) $((y + 2))
 }
 
+# The camera view's right-button menu in each language (its shot taken while it is open),
+# the scale bar switched on from it and carried by a photo, and the measurement saved for
+# analysis: a TIFF listed with its table beside it.
+menu_item() {  # position in the menu, 1 first
+  read -r OX OY <<<"$(picture_origin)"
+  xdotool mousemove $(at_picture 60 60) click 3 sleep 0.6
+  [ "$1" = 0 ] && return 0
+  xdotool key $(printf 'Down %.0s' $(seq 1 "$1")) Return sleep 0.5
+}
+step_extras() {  # language entry, stored value, resolution caption, suffix
+  local m photo tiff
+  switch_language "$1" "$2" "$3" "extras-settings-$4"
+  find_main
+  menu_item 0; shot "extras-menu-$4"; xdotool key Escape sleep 0.3
+  [ "$(w reg query "$KEY\\More" /v ScaleBar | sed -n 's/^ *ScaleBar *REG_DWORD *//p')" = 0x1 ] ||
+    menu_item 3
+  m=$(marker "scalebar-$4")
+  click "$MAIN/107/3008"
+  photo=$(settled_file "$PHOTO_FOLDER" jpg "$m") || { check false; note "no photo with the scale bar"; return; }
+  cp "$photo" "$SHOTS/journey-extras-scalebar-photo-$4.jpg"
+  m=$(marker "analysis-$4")
+  menu_item 1
+  tiff=$(settled_file "$PHOTO_FOLDER" tif "$m") || { check false; note "nothing saved for analysis"; return; }
+  check test "$(identify -format '%m %w %h' "$tiff" 2>/dev/null | head -c 12)" = "TIFF $START_W $START_H"
+  check test -s "${tiff%.tif}.csv"
+  check wait_for 40 latest_files_name "$tiff"
+  sleep 0.3; shot "extras-saved-$4"
+}
+step_extras_all() {
+  step_extras " English" 0 "Resolution:" en
+  step_extras " 中文" 1 "分辨率：" zh
+  step_extras " 日本語" 2 "解像度：" ja
+  switch_language " English" 0 "Resolution:" extras-back-english
+}
+
 # The language switched to Japanese in the settings dialog, and back to English.
 settings_shown() { probe && [ -n "$(dialog_with 3001 Edit)" ]; }
 settings_gone() { probe && [ -z "$(dialog_with 3001 Edit)" ]; }
@@ -450,6 +485,7 @@ else
   step_video
   step_calibration
   step_measure
+  step_extras_all
   step_language
   step_unplug
 fi

@@ -13,6 +13,10 @@ const MoreText kMoreTexts[] = {
     {"more save analysis", u"Save for analysis", u"保存用于分析", u"解析用に保存"},
     {"more copy measurements", u"Copy measurements", u"复制测量数据", u"測定値をコピー"},
     {"more scale bar", u"Scale bar", u"比例尺", u"スケールバー"},
+    {"more measurements copied", u"Measurements copied to the clipboard.", u"测量数据已复制到剪贴板。",
+     u"測定値をクリップボードにコピーしました。"},
+    {"more copy failed", u"Could not copy the measurements.", u"无法复制测量数据。",
+     u"測定値をコピーできませんでした。"},
 };
 
 }  // namespace

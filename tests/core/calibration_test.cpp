@@ -49,6 +49,41 @@ TEST(ScaleStep, NoStepWhenUncalibratedOrOutOfReach) {
     }
 }
 
+// The bar's length is the largest 1-2-5 value that fits in a fifth of the picture width.
+TEST(ScaleBar, LargestRoundLengthWithinAFifthOfTheWidth) {
+    const struct {
+        float scale;
+        int32_t width;
+        int32_t unit;
+        int32_t pixels;
+        const char16_t* label;  // empty: no bar
+    } cases[] = {
+        {200.0f, 640, kUnitMillimetres, 100, u"0.5mm"},
+        {1000.0f, 640, kUnitMillimetres, 100, u"0.1mm"},   // stage micrometer, 10 px per 0.01 mm
+        {1.0f, 640, kUnitMicrons, 100, u"100\u03BCm"},
+        {25.6f, 640, kUnitMillimetres, 128, u"5mm"},        // exactly a fifth still fits
+        {25.7f, 640, kUnitMillimetres, 51, u"2mm"},
+        {37.0f, 1920, kUnitMillimetres, 370, u"10mm"},
+        {0.003f, 640, kUnitMicrons, 60, u"20000\u03BCm"},
+        {1e8f, 640, kUnitMillimetres, 100, u"0.000001mm"},
+        {-1.0f, 640, kUnitMillimetres, 0, u""},
+        {0.0f, 640, kUnitMillimetres, 0, u""},
+        {std::nanf(""), 640, kUnitMillimetres, 0, u""},
+        {std::numeric_limits<float>::infinity(), 640, kUnitMillimetres, 0, u""},
+        {200.0f, 0, kUnitMillimetres, 0, u""},
+        {1e12f, 640, kUnitMillimetres, 0, u""},  // would need ten decimals
+        {1e-12f, 640, kUnitMillimetres, 0, u""},
+    };
+    for (const auto& c : cases) {
+        const ScaleBarLength bar = ChooseScaleBar(c.scale, c.width);
+        EXPECT_EQ(bar.pixels, c.pixels) << c.scale;
+        EXPECT_EQ(FormatScaleBarLabel(bar, UnitLabel(c.unit)), c.label) << c.scale;
+        if (bar.pixels == 0) continue;
+        EXPECT_NEAR(bar.pixels, bar.Value() * c.scale, 0.5) << c.scale;
+        EXPECT_LE(bar.Value() * c.scale, c.width / 5.0 * (1 + 1e-6)) << c.scale;
+    }
+}
+
 TEST(ActiveCalibration, NewFormatIsUncalibratedButKeepsTheUnitLabel) {
     ActiveCalibration active;
     ApplyCalibration(active, 4.0f, 7);  // any unit but 0 is microns

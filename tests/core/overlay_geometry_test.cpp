@@ -398,4 +398,26 @@ TEST(Ruler, PlacedLineEndBarsLabelAndHoverArrows) {
     EXPECT_EQ(d.details[2], (Segment{466, 210, 462, 206}));
 }
 
+TEST(ScaleBar, BottomRightWithItsLabelCentredAboveAndNothingUncalibrated) {
+    EXPECT_FALSE(DrawingOfScaleBar(k640x480, ActiveCalibration(), FixedWidth).shown);
+    const struct {
+        PictureSize picture;
+        float scale;
+        OverlayRect bar;
+        OverlayRect label;
+    } cases[] = {
+        // 0.5 mm = 100 px; "0.5mm" is 35 px wide.
+        {k640x480, 200.0f, {524, 460, 624, 464}, Box(556, 442, 35, 16)},
+        // 2 mm = 20 px: the wider label "2mm" (21 px) ends where the bar ends.
+        {{100, 80}, 10.0f, {64, 60, 84, 64}, Box(63, 42, 21, 16)},
+    };
+    for (const auto& c : cases) {
+        const ScaleBarDrawing d = DrawingOfScaleBar(c.picture, Calibrated(c.scale, kUnitMillimetres),
+                                                    FixedWidth);
+        ASSERT_TRUE(d.shown) << c.scale;
+        EXPECT_EQ(d.bar, c.bar) << c.scale;
+        EXPECT_EQ(d.label.box, c.label) << c.scale;
+    }
+}
+
 }  // namespace

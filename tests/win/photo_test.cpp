@@ -1,6 +1,7 @@
 // Photos as the user makes them: the view's picture on the photo command, the camera's still
 // button, a video's cover photo, the folder command, and what happens when a photo cannot be
-// written. Files are read back with ImageMagick.
+// written; the scale bar they carry, and measurements saved for analysis or copied. Files are
+// read back with ImageMagick and ImageJ.
 #include <windows.h>
 
 #include <strsafe.h>
@@ -14,9 +15,11 @@
 
 #include "app/app_messages.h"
 #include "app/photo_capture.h"
+#include "measure/analysis_export.h"
 #include "measure/camera_view.h"
 #include "pipeline/still_callback.h"
 #include "resources/resource_ids.h"
+#include "settings/settings_text.h"
 #include "settings/text_tables.h"
 #include "win/file_readers.h"
 #include "win/program_session.h"
@@ -24,6 +27,7 @@
 namespace {
 
 constexpr COLORREF kMagenta = RGB(255, 0, 255);  // the crossline's colour in these tests
+constexpr COLORREF kCyan = RGB(0, 255, 255);     // the shapes' and the scale bar's
 
 ProgramSession g_session;
 
@@ -110,6 +114,7 @@ protected:
     static void SetUpTestSuite() {
         g_session.Start(L"PhotoCam", L"--formats MJPG:640x480");
         g_settings.gridColor = kMagenta;
+        g_settings.lineColor = kCyan;
         SendMessageW(g_session.main(), WM_COMMAND, kCmdOverlayStyleChanged, 0);
     }
     static void TearDownTestSuite() { g_session.Stop(); }
@@ -322,6 +327,174 @@ TEST_F(PhotoTest, VideoCoverPhotoSitsBesideTheVideoUnlisted) {
     EXPECT_EQ(LatestFiles().size(), listed);
     EXPECT_EQ(IdentifyImage(g_session.folder() + L"\\cover-test.jpg"), "JPEG 640 480");
     g_pipeline.format.recordPath[0] = L'\0';
+}
+
+void ApplyCalibration(float scale, int32_t unit) {
+    CalibrationCommand command = {scale, unit};
+    SendMessageW(g_app.cameraView, WM_COMMAND, kViewCmdApplyCalibration,
+                 reinterpret_cast<LPARAM>(&command));
+}
+
+// Cyan pixels of one row: the scale bar's rows are 16 to 20 pixels above the bottom edge.
+int CyanInRow(const std::vector<uint8_t>& bgr, int width, int row) {
+    const auto first = bgr.begin() + static_cast<ptrdiff_t>(row) * width * 3;
+    return CountColour(std::vector<uint8_t>(first, first + width * 3), kCyan);
+}
+
+TEST_F(PhotoTest, TheScaleBarShowsOnlyCalibratedAtFullSizeAndPhotosCarryIt) {
+    SendMessageW(g_session.main(), WM_COMMAND, kCmdDeleteAllShapes, 0);
+    if (!CameraView_ScaleBar()) SendMessageW(g_session.main(), WM_COMMAND, kCmdScaleBar, 0);
+    constexpr int kBarRow = 480 - 18;
+    const struct {
+        float scale;
+        int32_t unit;
+        double value;  // the round length a fifth of 640 pixels holds
+    } cases[] = {{200.0f, kUnitMillimetres, 0.5}, {3.7f, kUnitMicrons, 20.0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.scale);
+        ApplyCalibration(c.scale, c.unit);
+        Repaint();
+        const Picture shown = ViewSurface();
+        EXPECT_NEAR(CyanInRow(shown.bgr, shown.width, kBarRow), c.value * c.scale, 1.0);
+    }
+    SendMessageW(g_session.main(), WM_COMMAND, kCmdPhoto, 0);
+    const std::vector<uint8_t> photo = DecodeImageToBgr(LastSavedFile(), Scratch());
+    ASSERT_EQ(photo.size(), 640u * 480 * 3);
+    EXPECT_NEAR(CyanInRow(photo, 640, kBarRow), 74, 1);
+
+    // Zoomed, digitally zoomed or uncalibrated: no bar anywhere.
+    ShowViewAt(50, 0);
+    EXPECT_EQ(CountColour(ViewSurface().bgr, kCyan), 0);
+    ShowViewAt(100, 2);
+    EXPECT_EQ(CountColour(ViewSurface().bgr, kCyan), 0);
+    ShowViewAt(100, 0);
+    ApplyCalibration(-1.0f, kUnitMillimetres);
+    Repaint();
+    EXPECT_EQ(CountColour(ViewSurface().bgr, kCyan), 0);
+    SendMessageW(g_session.main(), WM_COMMAND, kCmdScaleBar, 0);
+}
+
+std::wstring ClipboardText() {
+    std::wstring text;
+    if (!OpenClipboard(g_session.main())) return L"(clipboard busy)";
+    HANDLE data = GetClipboardData(CF_UNICODETEXT);
+    if (const auto* chars = static_cast<const wchar_t*>(data ? GlobalLock(data) : nullptr)) {
+        text = chars;
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return text;
+}
+
+// A line dragged with the line tool from (x1, y) to (x2, y) in picture pixels; the picture is
+// centred in the view.
+void DragLine(int x1, int x2, int y) {
+    RECT client;
+    GetClientRect(g_app.cameraView, &client);
+    const int left = (client.right - 640) / 2, top = (client.bottom - 480) / 2;
+    SendMessageW(g_session.main(), WM_COMMAND, kCmdToolLine, 0);
+    HWND view = g_app.cameraView;
+    SendMessageW(view, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(left + x1, top + y));
+    SendMessageW(view, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(left + x2, top + y));
+    SendMessageW(view, WM_LBUTTONUP, 0, MAKELPARAM(left + x2, top + y));
+    SendMessageW(g_session.main(), WM_COMMAND, kCmdToolNone, 0);
+}
+
+TEST_F(PhotoTest, CopyMeasurementsPutsTheTableOnTheClipboard) {
+    SendMessageW(g_session.main(), WM_COMMAND, kCmdDeleteAllShapes, 0);
+    DragLine(100, 300, 100);
+    DragLine(100, 200, 200);
+    const ShapeList& shapes = CameraView_Measure().Shapes();
+    ASSERT_EQ(shapes.size(), 2u);
+    SendMessageW(g_session.main(), WM_COMMAND, kCmdCopyMeasurements, 0);
+    EXPECT_EQ(g_session.PromptText(), L"Measurements copied to the clipboard.");
+    const std::wstring text = ClipboardText();
+    const std::u16string table = MeasurementTsv(shapes, AnalysisScale());
+    EXPECT_EQ(text, std::wstring(table.begin(), table.end()));
+    // A header and a row per shape, in columns.
+    size_t rows = 0;
+    for (wchar_t c : text) rows += c == L'\n';
+    EXPECT_EQ(rows, 3u);
+    EXPECT_NE(text.find(L'\t'), std::wstring::npos);
+    SendMessageW(g_session.main(), WM_COMMAND, kCmdDeleteAllShapes, 0);
+}
+
+// The user's own path: a calibration made with the ruler over the simulated stage micrometer
+// (ticks 10 pixels per 0.01 mm at 640 pixels), a line across ten ticks, saved for analysis
+// and measured by ImageJ.
+TEST_F(PhotoTest, SavedForAnalysisImageJMeasuresTheLineInCalibratedUnits) {
+    SendMessageW(g_session.main(), WM_COMMAND, kCmdDeleteAllShapes, 0);
+    CameraView_StartCalibrationRuler();
+    const int32_t ruler = CameraView_RulerLength();
+    CameraView_EndCalibrationRuler();
+    ASSERT_GT(ruler, 0);
+    CalibrationRecord& slot = g_calibrations.slots[0];
+    ASSERT_TRUE(MakeCalibration(slot, kUnitMillimetres, ruler, ruler / 1000.0f, 640, 480, 20240101));
+    CopyToField(u"Stage 10\u00D7", slot.name);
+    g_calibrations.activeIndex = 0;
+    ApplyCalibration(slot.scale, slot.unit);
+    DragLine(200, 300, 240);
+    ASSERT_EQ(CameraView_Measure().Shapes().size(), 1u);
+
+    MessageTap panel(g_app.controlPanel);
+    const size_t listed = LatestFiles().size();
+    SendMessageW(g_session.main(), WM_COMMAND, kCmdSaveForAnalysis, 0);
+    const std::wstring tiff = LastSavedFile();
+    ASSERT_EQ(tiff.substr(tiff.size() - 4), L".tif");
+    EXPECT_EQ(g_session.PromptText(), L"File saved: " + tiff);
+    ASSERT_EQ(LatestFiles().size(), listed + 1);
+    EXPECT_EQ(LatestFiles().back(), AsUtf16(tiff.c_str()));
+    EXPECT_TRUE(PumpUntil([&] {
+        for (const Tapped& m : panel.seen())
+            if (m.msg == WM_APP_FILE_ADDED) return true;
+        return false;
+    }, 2000));
+    // ImageJ's own tags are unknown to ImageMagick, which warns about them.
+    EXPECT_EQ(RunLinuxTool("identify -quiet -format '%m %w %h' " + Quoted(tiff)).output,
+              "TIFF 640 480");
+    const std::wstring csv = tiff.substr(0, tiff.size() - 3) + L"csv";
+    const std::vector<uint8_t> table = ReadWholeFile(csv);
+    const std::string expected = MeasurementCsv(CameraView_Measure().Shapes(), [&] {
+        AnalysisScale scale;
+        scale.pixelsPerUnit = slot.scale;
+        scale.unit = slot.unit;
+        scale.calibrationName = FieldText(slot.name);
+        return scale;
+    }());
+    EXPECT_EQ(std::string(table.begin(), table.end()), expected);
+
+    // The image folder's name has a space, which the imagej launcher does not pass on.
+    const std::wstring copy = WindowsPathOf(TEST_FILES_DIR) + L"\\analysis.tif";
+    ASSERT_TRUE(CopyFileW(tiff.c_str(), copy.c_str(), FALSE));
+    const ProgramResult measured = RunLinuxTool(
+        "xvfb-run -a timeout 60 imagej -b '" TL_SOURCE_DIR "/tests/core/imagej_overlay.ijm' " +
+        Quoted(copy) + " | grep -E '^(pixel|overlay|roi)' | cut -f1-4 | tr '\\t\\n' '  '");
+    DeleteFileW(copy.c_str());
+    ASSERT_EQ(measured.code, 0u) << measured.output;
+    char unit[16] = {};
+    double pixelWidth = 0, length = 0;
+    int rois = 0;
+    ASSERT_EQ(std::sscanf(measured.output.c_str(), "pixel %15s %lf %*f overlay %d roi Line 1 line %lf",
+                          unit, &pixelWidth, &rois, &length), 4) << measured.output;
+    EXPECT_STREQ(unit, "mm");
+    EXPECT_NEAR(pixelWidth, 0.001, 1e-6);
+    EXPECT_EQ(rois, 1);
+    EXPECT_NEAR(length, 0.1, 0.001);  // one pixel's worth
+
+    // A folder that is gone: said once, nothing listed, nothing left behind.
+    const std::wstring missing = g_session.folder() + L"\\gone";
+    lstrcpynW(AsWide(g_settings.imgDir), missing.c_str(), kPathChars);
+    SendMessageW(g_session.main(), WM_COMMAND, kCmdSaveForAnalysis, 0);
+    const std::wstring said = g_session.PromptText();
+    const std::wstring start = L"Could not save: " + missing + L"\\";
+    EXPECT_EQ(said.compare(0, start.size(), start), 0) << std::string(said.begin(), said.end());
+    EXPECT_EQ(said.substr(said.size() - 4), L".tif");
+    EXPECT_EQ(LatestFiles().size(), listed + 1);
+    lstrcpynW(AsWide(g_settings.imgDir), g_session.folder().c_str(), kPathChars);
+
+    ApplyCalibration(-1.0f, kUnitMillimetres);
+    g_calibrations.activeIndex = kNoActiveCalibration;
+    SendMessageW(g_session.main(), WM_COMMAND, kCmdDeleteAllShapes, 0);
 }
 
 }  // namespace
