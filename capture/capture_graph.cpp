@@ -132,7 +132,7 @@ public:
         return iface == PropertyInterface::CameraControl ? g_capture.cameraControl != nullptr
                                                          : g_capture.procAmp != nullptr;
     }
-    void GetRange(PropertyInterface iface, long property, int32_t* min, int32_t* max,
+    bool GetRange(PropertyInterface iface, long property, int32_t* min, int32_t* max,
                   int32_t* step, int32_t* def, int32_t* flags) override {
         long v[5] = {*min, *max, *step, *def, *flags};
         HRESULT hr = E_NOINTERFACE;
@@ -141,12 +141,13 @@ public:
         } else if (iface == PropertyInterface::VideoProcAmp && g_capture.procAmp != nullptr) {
             hr = g_capture.procAmp->GetRange(property, &v[0], &v[1], &v[2], &v[3], &v[4]);
         }
-        if (FAILED(hr)) return;
+        if (FAILED(hr)) return false;
         *min = v[0];
         *max = v[1];
         *step = v[2];
         *def = v[3];
         *flags = v[4];
+        return true;
     }
     void Get(PropertyInterface iface, long property, int32_t* value, int32_t* flags) override {
         long v = *value, f = *flags;
