@@ -52,8 +52,8 @@ bool ParseItem(std::string_view item, RememberedSetting* setting) {
 }  // namespace
 
 std::string CameraMemoryKey(std::u16string_view path) {
-    const size_t vid = path.find(u"vid_") != std::u16string_view::npos ? path.find(u"vid_")
-                                                                        : path.find(u"VID_");
+    const size_t vid =
+        path.find(u"vid_") != std::u16string_view::npos ? path.find(u"vid_") : path.find(u"VID_");
     if (vid == std::u16string_view::npos) return "";
     const size_t idsEnd = path.find(u'#', vid);
     if (idsEnd == std::u16string_view::npos) return "";

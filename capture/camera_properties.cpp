@@ -37,9 +37,9 @@ constexpr long kPlatformNumber[kPropertyCount] = {
 
 // Names in stored texts; never change one, or remembered settings are lost.
 constexpr const char* kStoredName[kPropertyCount] = {
-    "exposure",  "whitebalance", "gain", "brightness", "contrast", "hue",
-    "saturation", "sharpness",   "gamma", "backlight", "powerline", "colorenable",
-    "pan",       "tilt",         "roll",  "zoom",      "iris",      "focus",
+    "exposure",   "whitebalance", "gain",  "brightness", "contrast",  "hue",
+    "saturation", "sharpness",    "gamma", "backlight",  "powerline", "colorenable",
+    "pan",        "tilt",         "roll",  "zoom",       "iris",      "focus",
 };
 
 std::string Format(const char* format, int a, int b, int c, int d, int e, int f = 0) {
@@ -88,8 +88,8 @@ int32_t ClampedToRange(const CameraProperty& record, int64_t value) {
 void CameraProperties::ReadOne(PropertyBackend& backend, PropertyIndex index) {
     CameraProperty& p = records_[index];
     const PropertyInterface iface = InterfaceOf(index);
-    if (backend.GetRange(iface, kPlatformNumber[index], &p.min, &p.max, &p.step,
-                         &p.defaultValue, &p.flags)) {
+    if (backend.GetRange(iface, kPlatformNumber[index], &p.min, &p.max, &p.step, &p.defaultValue,
+                         &p.flags)) {
         reported_ |= 1u << index;
     }
     p.autoCapable = p.flags & kPropertyFlagAuto;
@@ -114,7 +114,8 @@ void CameraProperties::ReadAll(PropertyBackend& backend) {
         backend.Debug(Format(line, e.min, e.max, e.step, e.defaultValue, e.value, e.flags));
     }
     if (backend.Has(PropertyInterface::CameraControl)) {
-        for (PropertyIndex index : {kPropPan, kPropTilt, kPropRoll, kPropZoom, kPropIris, kPropFocus})
+        for (PropertyIndex index :
+             {kPropPan, kPropTilt, kPropRoll, kPropZoom, kPropIris, kPropFocus})
             ReadOne(backend, index);
     }
     if (!backend.Has(PropertyInterface::VideoProcAmp)) return;
@@ -180,8 +181,7 @@ void CameraProperties::ResetToDefaults(PropertyBackend& backend) {
     }
 }
 
-void CameraProperties::SetManualMode(PropertyBackend& backend, PropertyIndex index,
-                                     int32_t value) {
+void CameraProperties::SetManualMode(PropertyBackend& backend, PropertyIndex index, int32_t value) {
     const PropertyInterface iface = InterfaceOf(index);
     if (!backend.Has(iface)) return;
     CameraProperty& p = records_[index];
@@ -194,7 +194,8 @@ void CameraProperties::SetManualMode(PropertyBackend& backend, PropertyIndex ind
 void CameraProperties::ResetAllToDefaults(PropertyBackend& backend) {
     for (int i = 0; i < kPropertyCount; ++i) {
         const auto index = static_cast<PropertyIndex>(i);
-        if (Reported(index)) SetManualMode(backend, index, ClampedToRange(records_[i], records_[i].defaultValue));
+        if (Reported(index))
+            SetManualMode(backend, index, ClampedToRange(records_[i], records_[i].defaultValue));
     }
 }
 

@@ -136,8 +136,8 @@ public:
         return iface == PropertyInterface::CameraControl ? g_capture.cameraControl != nullptr
                                                          : g_capture.procAmp != nullptr;
     }
-    bool GetRange(PropertyInterface iface, long property, int32_t* min, int32_t* max,
-                  int32_t* step, int32_t* def, int32_t* flags) override {
+    bool GetRange(PropertyInterface iface, long property, int32_t* min, int32_t* max, int32_t* step,
+                  int32_t* def, int32_t* flags) override {
         long v[5] = {*min, *max, *step, *def, *flags};
         HRESULT hr = E_NOINTERFACE;
         if (iface == PropertyInterface::CameraControl && g_capture.cameraControl != nullptr) {
@@ -193,14 +193,15 @@ constexpr wchar_t kCameraMemoryValue[] = L"CameraSettings";
 
 std::string OpenCameraKey() {
     const std::wstring& path = g_capture.devicePath;
-    return CameraMemoryKey(std::u16string_view(reinterpret_cast<const char16_t*>(path.c_str()),
-                                               path.size()));
+    return CameraMemoryKey(
+        std::u16string_view(reinterpret_cast<const char16_t*>(path.c_str()), path.size()));
 }
 
 // The stored text is ASCII; anything else cannot be ours and must not turn into a separator.
 CameraMemory LoadCameraMemory() {
     std::string text;
-    for (char16_t c : ReadMoreText(kCameraMemoryValue)) text.push_back(c < 0x80 ? static_cast<char>(c) : '?');
+    for (char16_t c : ReadMoreText(kCameraMemoryValue))
+        text.push_back(c < 0x80 ? static_cast<char>(c) : '?');
     return CameraMemory::FromText(text);
 }
 
@@ -491,8 +492,9 @@ void Capture_SetPowerLine(int choice) {
 
 void Capture_ResetProperties() {
     g_cameraProperties.ResetToDefaults(g_propertyBackend);
-    Remember({kPropGain, kPropBrightness, kPropContrast, kPropHue, kPropSaturation,
-              kPropSharpness, kPropGamma}, true);
+    Remember({kPropGain, kPropBrightness, kPropContrast, kPropHue, kPropSaturation, kPropSharpness,
+              kPropGamma},
+             true);
 }
 
 void Capture_ResetAllProperties() {

@@ -75,10 +75,9 @@ void MakeRowControls(HWND dialog) {
     HWND after = HWND_TOP;
     for (int kind = 0; kind < kSettingsRowKindCount; ++kind) {
         for (const Part& part : parts) {
-            HWND control = CreateWindowExW(0, part.className, L"", WS_CHILD | part.style, 0, 0,
-                                           0, 0, dialog,
-                                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(part.base + kind)),
-                                           instance, nullptr);
+            HWND control = CreateWindowExW(
+                0, part.className, L"", WS_CHILD | part.style, 0, 0, 0, 0, dialog,
+                reinterpret_cast<HMENU>(static_cast<INT_PTR>(part.base + kind)), instance, nullptr);
             SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
             SetWindowPos(control, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
             after = control;
@@ -101,15 +100,18 @@ void FillRow(HWND dialog, int kind, const SettingsRow& row) {
     SendMessageW(slider, TBM_SETRANGEMAX, FALSE, row.slider.span);
     SendMessageW(slider, TBM_SETPOS, TRUE, row.slider.position);
     EnableWindow(slider, row.sliderEnabled);
-    CheckDlgButton(dialog, IDC_CAMSET_AUTO_BASE + kind, row.sliderEnabled ? BST_UNCHECKED : BST_CHECKED);
+    CheckDlgButton(dialog, IDC_CAMSET_AUTO_BASE + kind,
+                   row.sliderEnabled ? BST_UNCHECKED : BST_CHECKED);
     ShowValue(dialog, kind);
 }
 
 void PlaceRow(HWND dialog, int kind, int y, const SettingsRow* row) {
     const bool show = row != nullptr;
-    Place(dialog, IDC_CAMSET_LABEL_BASE + kind, kNameX, y + kTextTop, kNameWidth, kTextHeight, show);
+    Place(dialog, IDC_CAMSET_LABEL_BASE + kind, kNameX, y + kTextTop, kNameWidth, kTextHeight,
+          show);
     Place(dialog, IDC_CAMSET_SLIDER_BASE + kind, kSliderX, y, kSliderWidth, kSliderHeight, show);
-    Place(dialog, IDC_CAMSET_VALUE_BASE + kind, kValueX, y + kTextTop, kValueWidth, kTextHeight, show);
+    Place(dialog, IDC_CAMSET_VALUE_BASE + kind, kValueX, y + kTextTop, kValueWidth, kTextHeight,
+          show);
     Place(dialog, IDC_CAMSET_AUTO_BASE + kind, kAutoX, y + 2, kAutoWidth, 10, show && row->autoBox);
 }
 
@@ -124,7 +126,8 @@ int FillFrequency(HWND dialog, CameraSettingsState& state, int y) {
     for (int32_t hertz : state.frequencies.hertz)
         SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(FrequencyLabel(hertz))));
     SendMessageW(combo, CB_SETCURSEL, state.frequencies.selected, 0);
-    Place(dialog, IDC_CAMSET_FREQUENCY_CAPTION, kNameX, y + kTextTop, kNameWidth, kTextHeight, show);
+    Place(dialog, IDC_CAMSET_FREQUENCY_CAPTION, kNameX, y + kTextTop, kNameWidth, kTextHeight,
+          show);
     Place(dialog, IDC_CAMSET_FREQUENCY, kSliderX, y, kComboWidth, kComboDropHeight, show);
     return show ? y + kRowHeight : y;
 }
@@ -135,7 +138,8 @@ void Fill(HWND dialog) {
     int y = kMargin;
     size_t next = 0;
     for (int kind = 0; kind < kSettingsRowKindCount; ++kind) {
-        const bool shown = next < rows.size() && rows[next].property == kSettingsRowKinds[kind].property;
+        const bool shown =
+            next < rows.size() && rows[next].property == kSettingsRowKinds[kind].property;
         PlaceRow(dialog, kind, y, shown ? &rows[next] : nullptr);
         if (!shown) continue;
         FillRow(dialog, kind, rows[next++]);
@@ -143,7 +147,8 @@ void Fill(HWND dialog) {
     }
     y = FillFrequency(dialog, *StateOf(dialog), y) + 4;
     Place(dialog, IDC_CAMSET_DEFAULT, kMargin, y, kButtonWidth, kButtonHeight, true);
-    Place(dialog, IDCANCEL, kDialogWidth - kMargin - kButtonWidth, y, kButtonWidth, kButtonHeight, true);
+    Place(dialog, IDCANCEL, kDialogWidth - kMargin - kButtonWidth, y, kButtonWidth, kButtonHeight,
+          true);
 
     RECT frame = DialogRect(dialog, 0, 0, kDialogWidth, y + kButtonHeight + kMargin);
     AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(dialog, GWL_STYLE)), FALSE,
@@ -203,7 +208,8 @@ void OnFrequency(HWND dialog) {
     const CameraSettingsState& state = *StateOf(dialog);
     const auto choice = SendDlgItemMessageW(dialog, IDC_CAMSET_FREQUENCY, CB_GETCURSEL, 0, 0);
     if (choice < 0 || static_cast<size_t>(choice) >= state.frequencies.hertz.size()) return;
-    Capture_SetPowerLine(PowerLineChoiceOfHertz(state.frequencies.hertz[static_cast<size_t>(choice)]));
+    Capture_SetPowerLine(
+        PowerLineChoiceOfHertz(state.frequencies.hertz[static_cast<size_t>(choice)]));
 }
 
 void Close(HWND dialog) {
@@ -219,7 +225,8 @@ void OnCommand(HWND dialog, int id, int code) {
         Refresh(dialog);
     } else if (id == IDC_CAMSET_FREQUENCY && code == CBN_SELCHANGE) {
         OnFrequency(dialog);
-    } else if (const int kind = KindOfControl(id, IDC_CAMSET_AUTO_BASE); kind >= 0 && code == BN_CLICKED) {
+    } else if (const int kind = KindOfControl(id, IDC_CAMSET_AUTO_BASE);
+               kind >= 0 && code == BN_CLICKED) {
         OnAutoBox(dialog, kind);
     }
 }
@@ -252,8 +259,9 @@ void ShowCameraSettings(HWND mainWindow) {
     HWND dialog = App_ModelessDialog(kCameraSettingsDialog);
     if (dialog == nullptr) {
         if (!Capture_IsOpen()) return;
-        dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_CAMERA_SETTINGS),
-                                    mainWindow, CameraSettingsDlg_Proc, 0);
+        dialog =
+            CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_CAMERA_SETTINGS),
+                               mainWindow, CameraSettingsDlg_Proc, 0);
         if (dialog == nullptr) return;
         App_SetModelessDialog(kCameraSettingsDialog, dialog);
     }

@@ -8,12 +8,12 @@
 
 // Platform numbers: the proc-amp properties 0..9 and 13, the camera-control ones 0..6.
 const PropertyInfo kPropertyInfo[kPropertyCount] = {
-    {"brightness", false, 0}, {"contrast", false, 1},     {"hue", false, 2},
-    {"saturation", false, 3}, {"sharpness", false, 4},    {"gamma", false, 5},
+    {"brightness", false, 0},   {"contrast", false, 1},  {"hue", false, 2},
+    {"saturation", false, 3},   {"sharpness", false, 4}, {"gamma", false, 5},
     {"whitebalance", false, 7}, {"backlight", false, 8}, {"gain", false, 9},
-    {"powerline", false, 13}, {"exposure", true, 4},      {"colorenable", false, 6},
-    {"pan", true, 0},         {"tilt", true, 1},          {"roll", true, 2},
-    {"zoom", true, 3},        {"iris", true, 5},          {"focus", true, 6},
+    {"powerline", false, 13},   {"exposure", true, 4},   {"colorenable", false, 6},
+    {"pan", true, 0},           {"tilt", true, 1},       {"roll", true, 2},
+    {"zoom", true, 3},          {"iris", true, 5},       {"focus", true, 6},
 };
 
 namespace {

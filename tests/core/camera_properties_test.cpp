@@ -26,8 +26,8 @@ public:
     bool Has(PropertyInterface iface) override {
         return iface == PropertyInterface::CameraControl ? hasCameraControl : hasProcAmp;
     }
-    bool GetRange(PropertyInterface iface, long property, int32_t* min, int32_t* max,
-                  int32_t* step, int32_t* def, int32_t* flags) override {
+    bool GetRange(PropertyInterface iface, long property, int32_t* min, int32_t* max, int32_t* step,
+                  int32_t* def, int32_t* flags) override {
         auto it = ranges.find({static_cast<int>(iface), property});
         if (it == ranges.end()) return false;
         *min = it->second.min;
@@ -185,15 +185,15 @@ TEST(CameraProperties, RestoreClampsIntoTheReportedRangeAndSkipsWhatIsNotReporte
     EXPECT_FALSE(props.Reported(kPropColorEnable));
     EXPECT_EQ(props[kPropFocus].autoOn, 1);
 
-    props.Restore(cam, kPropZoom, 400, false);          // beyond the narrower range
-    props.Restore(cam, kPropFocus, 77, false);          // leaves auto
-    props.Restore(cam, kPropGain, -5, false);           // below the range
-    props.Restore(cam, kPropWhiteBalance, 0, true);     // auto where offered
-    props.Restore(cam, kPropBrightness, 0, true);       // no auto offered: left alone
-    props.Restore(cam, kPropPan, 30, false);            // not reported: left alone
+    props.Restore(cam, kPropZoom, 400, false);       // beyond the narrower range
+    props.Restore(cam, kPropFocus, 77, false);       // leaves auto
+    props.Restore(cam, kPropGain, -5, false);        // below the range
+    props.Restore(cam, kPropWhiteBalance, 0, true);  // auto where offered
+    props.Restore(cam, kPropBrightness, 0, true);    // no auto offered: left alone
+    props.Restore(cam, kPropPan, 30, false);         // not reported: left alone
     props.Restore(cam, kPropPowerLine, 1, false);
-    const std::vector<std::string> expected = {"cc 3 200 2", "cc 6 77 2", "pa 9 0 2",
-                                               "pa 7 0 1", "pa 13 1 2"};
+    const std::vector<std::string> expected = {"cc 3 200 2", "cc 6 77 2", "pa 9 0 2", "pa 7 0 1",
+                                               "pa 13 1 2"};
     EXPECT_EQ(cam.calls, expected);
     EXPECT_EQ(props[kPropZoom].value, 200);
     EXPECT_EQ(props[kPropFocus].autoOn, 0);

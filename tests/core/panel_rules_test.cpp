@@ -147,8 +147,10 @@ TEST(CameraSettings, ExposureShowsSecondsOfItsPowerOfTwo) {
     const struct {
         int32_t log2;
         const char16_t* text;
-    } cases[] = {{-7, u"1/128 s"}, {-1, u"1/2 s"}, {0, u"1 s"},  {3, u"8 s"},
-                 {-62, u"1/4611686018427387904 s"}, {63, u"2^63 s"}, {INT32_MIN, u"2^-2147483648 s"}};
+    } cases[] = {
+        {-7, u"1/128 s"}, {-1, u"1/2 s"}, {0, u"1 s"}, {3, u"8 s"},
+        {-62, u"1/4611686018427387904 s"}, {63, u"2^63 s"}, {INT32_MIN, u"2^-2147483648 s"},
+    };
     for (const auto& c : cases) EXPECT_EQ(ExposureText(c.log2), c.text) << c.log2;
     EXPECT_EQ(SettingValueText(kPropExposure, -13), u"1/8192 s");
     EXPECT_EQ(SettingValueText(kPropFocus, -13), u"-13");

@@ -105,7 +105,8 @@ protected:
     }
     // Plugs a camera and waits until the program shows its frames.
     static void Plug(const std::wstring& name, const std::wstring& options) {
-        const SimcamResult r = RunSimcam(L"plug " + name + L" --friendly \"Twin Scope\" " + options);
+        const SimcamResult r =
+            RunSimcam(L"plug " + name + L" --friendly \"Twin Scope\" " + options);
         ASSERT_EQ(r.code, 0u) << r.output;
         ASSERT_TRUE(PumpUntil([] { return Capture_FramesFlowing(); }, 10000));
     }
@@ -138,13 +139,14 @@ TEST_F(CameraSettingsTest, RowsAreTheCamerasAndEveryChangeReachesIt) {
 
     // Every property the camera offers has its row, and no other property has one.
     const std::set<PropertyIndex> offered = {
-        kPropBrightness, kPropContrast, kPropHue,      kPropSaturation, kPropSharpness,
-        kPropGamma,      kPropWhiteBalance, kPropBacklight, kPropGain, kPropExposure,
-        kPropFocus,      kPropZoom,     kPropIris};
+        kPropBrightness, kPropContrast,     kPropHue,       kPropSaturation, kPropSharpness,
+        kPropGamma,      kPropWhiteBalance, kPropBacklight, kPropGain,       kPropExposure,
+        kPropFocus,      kPropZoom,         kPropIris};
     for (int kind = 0; kind < kSettingsRowKindCount; ++kind) {
         const PropertyIndex p = kSettingsRowKinds[kind].property;
         EXPECT_EQ(IsWindowVisible(GetDlgItem(Dialog(), IDC_CAMSET_SLIDER_BASE + kind)) != 0,
-                  offered.count(p) == 1) << kSettingsRowKinds[kind].nameKey;
+                  offered.count(p) == 1)
+            << kSettingsRowKinds[kind].nameKey;
     }
     // Auto boxes where the camera offers auto: exposure (on), white balance (on), focus (off).
     for (PropertyIndex p : {kPropExposure, kPropWhiteBalance, kPropFocus, kPropGain}) {
@@ -194,7 +196,7 @@ TEST_F(CameraSettingsTest, AReplugBringsTheCameraBackAsItWasLeft) {
     Plug(L"SetCam", kPlugOptions);
     OpenDialog();
     ClickAuto(kPropExposure, false);
-    DragTo(kPropExposure, 6);                // -7: 1/128 s
+    DragTo(kPropExposure, 6);  // -7: 1/128 s
     ClickAuto(kPropWhiteBalance, false);
     DragTo(kPropWhiteBalance, 3500 - 2800);  // 3500 K
     ASSERT_EQ(OnCamera(L"SetCam", "whitebalance").value, 3500);
@@ -245,8 +247,8 @@ TEST_F(CameraSettingsTest, TextsFollowTheLanguage) {
         EXPECT_EQ(ItemText(Dialog(), IDC_CAMSET_LABEL_BASE + KindOf(kPropFocus)),
                   GetWideText("more focus"));
         EXPECT_EQ(ItemText(Dialog(), IDC_CAMSET_DEFAULT), GetWideText("default"));
-        SaveWindowShot(Dialog(), language == kLanguageChinese ? L"camera-settings-zh"
-                                                              : L"camera-settings-ja");
+        SaveWindowShot(
+            Dialog(), language == kLanguageChinese ? L"camera-settings-zh" : L"camera-settings-ja");
         App_CloseModelessDialog(kCameraSettingsDialog);
     }
 }
