@@ -116,6 +116,14 @@ float PixelDistance(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
 
 float ToUnits(float pixels, float scale) { return pixels / scale; }
 
+float ParallelGap(int32_t p1x, int32_t p1y, int32_t p2x, int32_t p2y, int32_t p3x, int32_t p3y) {
+    if (p1y == p2y) return PixelDistance(0, p1y, 0, p3y);
+    if (p1x == p2x) return PixelDistance(p1x, 0, p3x, 0);
+    const double theta = std::atan2(static_cast<double>(p2y) - p1y, static_cast<double>(p2x) - p1x);
+    const double vx = static_cast<double>(p3x) - p1x, vy = static_cast<double>(p3y) - p1y;
+    return static_cast<float>(std::fabs(vx * std::sin(theta) - vy * std::cos(theta)));
+}
+
 RectangleFigures MeasureRectangle(int32_t p1x, int32_t p1y, int32_t p2x, int32_t p2y, float scale) {
     RectangleFigures figures;
     figures.width = ToUnits(PixelDistance(p1x, 0, p2x, 0), scale);

@@ -55,6 +55,9 @@ bool MakeCalibration(CalibrationRecord& slot, int32_t unit, int32_t rulerPixels,
 // Straight distance between two picture points; exact along the axes.
 float PixelDistance(int32_t x1, int32_t y1, int32_t x2, int32_t y2);
 float ToUnits(float pixels, float scale);
+// How far P3 lies from the line through P1 and P2, in pixels: a Parallel's gap. Exact across a
+// base along an axis, including a base of zero length, which counts as horizontal.
+float ParallelGap(int32_t p1x, int32_t p1y, int32_t p2x, int32_t p2y, int32_t p3x, int32_t p3y);
 
 struct RectangleFigures {
     float width;

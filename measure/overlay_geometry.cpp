@@ -130,23 +130,19 @@ void ShapeBuilder::Parallel(const MeasureShape& s) {
     if (HasThirdPoint(s)) MarkedHandle(s.p3x, s.p3y);
     out_.measureLines.push_back({s.p1x, s.p1y, s.p2x, s.p2y});
     if (!ThirdPartShown(s)) return;
-    double distance = 0.0;
     if (s.p1y == s.p2y) {
         const int32_t half = std::abs(s.p2x - s.p1x) / 2;
         out_.measureLines.push_back({s.p3x, s.p3y, s.p3x, s.p1y});
         out_.measureLines.push_back({s.p3x - half, s.p3y, s.p3x + half, s.p3y});
-        distance = std::abs(s.p3y - s.p1y);
     } else if (s.p1x == s.p2x) {
         const int32_t half = std::abs(s.p2y - s.p1y) / 2;
         out_.measureLines.push_back({s.p3x, s.p3y, s.p1x, s.p3y});
         out_.measureLines.push_back({s.p3x, s.p3y - half, s.p3x, s.p3y + half});
-        distance = std::abs(s.p3x - s.p1x);
     } else {
         const double dx = s.p2x - s.p1x, dy = s.p2y - s.p1y;
         const double theta = std::atan2(dy, dx);
         const double c = std::cos(theta), sn = std::sin(theta);
         const double vx = s.p3x - s.p1x, vy = s.p3y - s.p1y;
-        distance = vx * sn - vy * c;            // signed, across the base
         const double along = vx * c + vy * sn;  // the foot's position along the base
         out_.thinLines.push_back(
             {s.p3x, s.p3y, s.p1x + Truncate(c * along), s.p1y + Truncate(sn * along)});
@@ -155,8 +151,8 @@ void ShapeBuilder::Parallel(const MeasureShape& s) {
         out_.measureLines.push_back({s.p3x - hx, s.p3y - hy, s.p3x + hx, s.p3y + hy});
     }
     if (Calibrated()) {
-        Label(FormatLengthLabel("D:", std::fabs(static_cast<float>(distance) / Scale()), Unit()),
-              s.p3x, s.p3y);
+        const float gap = ParallelGap(s.p1x, s.p1y, s.p2x, s.p2y, s.p3x, s.p3y);
+        Label(FormatLengthLabel("D:", ToUnits(gap, Scale()), Unit()), s.p3x, s.p3y);
     }
 }
 

@@ -15,6 +15,7 @@ PACKAGES=(
   ffmpeg fonts-liberation tesseract-ocr tesseract-ocr-eng
   googletest libgtest-dev libgmock-dev libbenchmark-dev libturbojpeg0-dev libjpeg62-turbo-dev libyuv-dev
   fonts-wqy-microhei fonts-noto-cjk
+  libtiff-dev libtiff-tools imagej
 )
 
 as_root() {
@@ -42,13 +43,26 @@ enable_deb_src() {
   return 1
 }
 
+# Newest source version the mirror serves: a security update can be listed before its
+# source reaches the mirror.
+fetch_source() {
+  local v
+  for v in $(apt-cache showsrc "$1" | sed -n 's/^Version: //p' | sort -ruV); do
+    apt-get source -q --download-only "$1=$v" >/dev/null 2>&1 && return 0
+  done
+  return 1
+}
+
 JPEG_PREFIX="$DEPS/libjpeg-turbo-mingw"
 need_jpeg_src=0
 [ -f "$JPEG_PREFIX/lib/libturbojpeg.a" ] && [ -f "$JPEG_PREFIX/include/jpeglib.h" ] || need_jpeg_src=1
+TIFF_PREFIX="$DEPS/libtiff-mingw"
+need_tiff_src=0
+[ -f "$TIFF_PREFIX/lib/libtiff.a" ] && [ -f "$TIFF_PREFIX/include/tiffio.h" ] || need_tiff_src=1
 
 updated=0
 if enable_deb_src; then updated=0; fi
-if [ ${#missing[@]} -gt 0 ] || [ $need_jpeg_src = 1 ]; then
+if [ ${#missing[@]} -gt 0 ] || [ $need_jpeg_src = 1 ] || [ $need_tiff_src = 1 ]; then
   export DEBIAN_FRONTEND=noninteractive
   as_root apt-get update -q
   updated=1
@@ -77,6 +91,27 @@ if [ $need_jpeg_src = 1 ]; then
   cp "$work/src/turbojpeg.h" "$work/src/jpeglib.h" "$work/src/jmorecfg.h" "$work/src/jerror.h" \
     "$work/build/jconfig.h" "$JPEG_PREFIX/include/"
   test -f "$JPEG_PREFIX/lib/libturbojpeg.a"
+  rm -rf "$work"
+fi
+# libtiff for Windows, the same way: static, plain strips only, every optional codec off so
+# that nothing else has to be cross-built.
+if [ $need_tiff_src = 1 ]; then
+  echo "setup: cross-building libtiff for Windows"
+  work="$DEPS/tiff-src"
+  rm -rf "$work" && mkdir -p "$work"
+  (cd "$work" && fetch_source tiff && dpkg-source -x tiff_*.dsc src >/dev/null 2>&1)
+  cmake -S "$work/src" -B "$work/build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$TIFF_PREFIX" -DBUILD_SHARED_LIBS=OFF \
+    -Dzlib=OFF -Dlibdeflate=OFF -Dpixarlog=OFF -Djpeg=OFF -Dold-jpeg=OFF -Djpeg12=OFF \
+    -Djbig=OFF -Dlerc=OFF -Dlzma=OFF -Dzstd=OFF -Dwebp=OFF -Dcxx=OFF \
+    -Dtiff-tools=OFF -Dtiff-tests=OFF -Dtiff-contrib=OFF -Dtiff-docs=OFF >/dev/null
+  cmake --build "$work/build" --target tiff -j 2 >/dev/null
+  mkdir -p "$TIFF_PREFIX/lib" "$TIFF_PREFIX/include"
+  cp "$work/build/libtiff/libtiff.a" "$TIFF_PREFIX/lib/"
+  cp "$work/src/libtiff/tiff.h" "$work/src/libtiff/tiffio.h" "$work/src/libtiff/tiffvers.h" \
+    "$work/build/libtiff/tiffconf.h" "$TIFF_PREFIX/include/"
+  test -f "$TIFF_PREFIX/lib/libtiff.a"
   rm -rf "$work"
 fi
 echo "setup: ready"
