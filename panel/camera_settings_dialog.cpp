@@ -120,7 +120,7 @@ int FillFrequency(HWND dialog, CameraSettingsState& state, int y) {
     HWND combo = GetDlgItem(dialog, IDC_CAMSET_FREQUENCY);
     SendMessageW(combo, CB_RESETCONTENT, 0, 0);
     state.frequencies = g_cameraProperties.Reported(kPropPowerLine)
-                            ? PowerLineChoices(g_cameraProperties[kPropPowerLine])
+                            ? SettingsPowerLineChoices(g_cameraProperties[kPropPowerLine])
                             : FrequencyChoices{{}, 0};
     const bool show = !state.frequencies.hertz.empty();
     for (int32_t hertz : state.frequencies.hertz)

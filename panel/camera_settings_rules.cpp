@@ -64,4 +64,15 @@ std::u16string SettingValueText(PropertyIndex property, int32_t value) {
     return WidenAscii(text);
 }
 
+FrequencyChoices SettingsPowerLineChoices(const CameraProperty& record) {
+    CameraProperty fromOne = record;
+    if (record.min < 1 && record.step > 0) {
+        // The first value of the camera's steps that is 1 or more.
+        const int64_t steps = (1 - static_cast<int64_t>(record.min) + record.step - 1) / record.step;
+        fromOne.min = ClampedToRange(record, record.min + steps * record.step);
+        if (fromOne.min < 1) return {{}, 0};
+    }
+    return PowerLineChoices(fromOne);
+}
+
 int PowerLineChoiceOfHertz(int32_t hertz) { return hertz == 50 ? 0 : 1; }

@@ -31,5 +31,8 @@ std::vector<SettingsRow> SettingsRowsOf(const CameraProperties& properties);
 std::u16string ExposureText(int32_t log2Seconds);
 // Exposure in seconds, anything else as its number.
 std::u16string SettingValueText(PropertyIndex property, int32_t value);
+// The Color section's list over the part of the camera's range from 1 up: most cameras
+// report 0 (off) .. 2 or 3 (auto), which that list would refuse whole.
+FrequencyChoices SettingsPowerLineChoices(const CameraProperty& record);
 // The power-line value a list entry of PowerLineChoices stands for (50 Hz 1, 60 Hz 2).
 int PowerLineChoiceOfHertz(int32_t hertz);

@@ -156,6 +156,26 @@ TEST(CameraSettings, ExposureShowsSecondsOfItsPowerOfTwo) {
     EXPECT_EQ(SettingValueText(kPropFocus, -13), u"-13");
 }
 
+TEST(CameraSettings, PowerLineListTakesTheRangeFromOne) {
+    const struct {
+        CameraProperty record;  // min, max, step, default, flags, value, ...
+        std::vector<int32_t> hertz;
+        int selected;
+    } cases[] = {
+        {{0, 2, 1, 1, 2, 2, 0, 0}, {50, 60}, 1},  // off, 50, 60
+        {{0, 3, 1, 1, 2, 0, 0, 0}, {50, 60}, 0},  // off .. auto; off shows the first
+        {{0, 2, 2, 0, 2, 2, 0, 0}, {60}, 0},      // steps 0, 2
+        {{0, 0, 1, 0, 2, 0, 0, 0}, {}, 0},        // off only
+        {{1, 2, 0, 1, 2, 1, 0, 0}, {50}, 0},      // a step of 0 still ends
+        {{INT32_MIN, INT32_MAX, 1, 0, 2, 1, 0, 0}, {50, 60}, 0},
+    };
+    for (const auto& c : cases) {
+        const FrequencyChoices choices = SettingsPowerLineChoices(c.record);
+        EXPECT_EQ(choices.hertz, c.hertz) << c.record.min << ".." << c.record.max;
+        EXPECT_EQ(choices.selected, c.selected) << c.record.min << ".." << c.record.max;
+    }
+}
+
 TEST(FilesNames, AfterTheLastBackslashElseFromTheThirdCharacter) {
     EXPECT_EQ(DisplayedFileName(u"C:\\Users\\me\\20240101-101010-001.jpg"),
               u"20240101-101010-001.jpg");

@@ -25,8 +25,7 @@
 namespace {
 
 constexpr wchar_t kTestKey[] = L"Software\\TessaloomCameraSettingsTest";
-// Power line from 1, so that the list offers 50 and 60 Hz.
-constexpr wchar_t kPlugOptions[] = L"--formats MJPG:640x480 powerline.min=1 powerline=1";
+constexpr wchar_t kPlugOptions[] = L"--formats MJPG:640x480";
 
 HWND Dialog() { return App_ModelessDialog(kCameraSettingsDialog); }
 
