@@ -202,7 +202,7 @@ TEST(CameraProperties, RestoreClampsIntoTheReportedRangeAndSkipsWhatIsNotReporte
     // Every reported property back at its default in manual mode.
     cam.calls.clear();
     props.ResetAllToDefaults(cam);
-    EXPECT_EQ(cam.calls.size(), 13u);  // 11 spec properties + focus + zoom
+    EXPECT_EQ(cam.calls.size(), 13u);  // the eleven of the Color section, focus and zoom
     EXPECT_EQ(cam.calls.front(), "cc 4 -6 2");
     EXPECT_EQ(props[kPropWhiteBalance].autoOn, 0);
     EXPECT_EQ(props[kPropFocus].value, 128);
