@@ -13,6 +13,7 @@ const MoreText kMoreTexts[] = {
     {"more save analysis", u"Save for analysis", u"保存用于分析", u"解析用に保存"},
     {"more copy measurements", u"Copy measurements", u"复制测量数据", u"測定値をコピー"},
     {"more scale bar", u"Scale bar", u"比例尺", u"スケールバー"},
+    {"more compressed video", u"Compressed video (MJPG)", u"压缩视频 (MJPG)", u"圧縮ビデオ (MJPG)"},
 };
 
 }  // namespace
