@@ -236,9 +236,10 @@ bool Pipeline_QueueRecordSample(const uint8_t* sample, size_t size) {
 bool Pipeline_SamplesPassThrough() {
     const VideoFormat& f = g_pipeline.format;
     const PreviewFlags& p = g_pipeline.preview;
-    // The vertical flip is the view's alone: the frames recorded never carry it.
-    return f.recordCompressed && SameSubtype(f.subtype, kSubtypeMjpg) && !f.interpolated &&
-           !p.flipHorizontal && !p.gray && !p.binary && !p.invert && !p.emboss;
+    // The vertical flip, the enlargement of an interpolated stream and the digital zoom are the
+    // view's alone: the frames recorded are the camera's size and never carry them.
+    return f.recordCompressed && SameSubtype(f.subtype, kSubtypeMjpg) && !p.flipHorizontal &&
+           !p.gray && !p.binary && !p.invert && !p.emboss;
 }
 
 bool Pipeline_TakeRecordFrame(RecordFrame* frame) {

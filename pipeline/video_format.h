@@ -110,8 +110,7 @@ bool Pipeline_QueueRecordFrame(const uint8_t* frame, size_t size);
 // The same for a camera's JPEG sample written to a compressed video as it came.
 bool Pipeline_QueueRecordSample(const uint8_t* sample, size_t size);
 // Whether a recording writes this stream's samples themselves: a compressed video of an MJPG
-// camera whose picture is shown as it comes (no flip, no filter, not enlarged from a smaller
-// stream).
+// camera whose frames are recorded as they come (no horizontal flip, no filter).
 bool Pipeline_SamplesPassThrough();
 // The writer takes the oldest frame (false when there is none); frameReady is reset when
 // the queue becomes empty. The writer hands the copy back when it is done with it.
