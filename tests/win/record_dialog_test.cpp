@@ -312,7 +312,7 @@ TEST_P(RecordDialogModes, SplitAtTheSizeLimitGivesTwoPlayableFilesBothAnnounced)
     const int64_t splitBytes = 40 * FileBytesPerFrame();
     Recorder_SetSplitBytes(splitBytes);
     double shownAfterSplit = 0.0;
-    int64_t firstFileTime = 0;
+    float rateAtSplit = 0.0f;
     DialogDriver driver;
     driver.When(IsRecordDialog, [&](HWND dialog) {
         ChooseComboEntry(dialog, IDC_RECORD_LIMIT, 0);
@@ -320,8 +320,7 @@ TEST_P(RecordDialogModes, SplitAtTheSizeLimitGivesTwoPlayableFilesBothAnnounced)
     });
     driver.When([&](HWND dialog) { return IsRecordDialog(dialog) && Announced().size() == 1; },
                 [&](HWND dialog) {
-                    firstFileTime = static_cast<int64_t>(FramesInFile(Announced()[0])) *
-                                    FrameDuration(g_pipeline.format.frameRate);
+                    rateAtSplit = g_pipeline.format.frameRate;
                     // Long enough for the second file's cover photo.
                     ASSERT_TRUE(PumpUntil([] { return Recorder_RecordedTime() > 7 * kTicksPerSecond / 10; },
                                           5000));
@@ -335,6 +334,8 @@ TEST_P(RecordDialogModes, SplitAtTheSizeLimitGivesTwoPlayableFilesBothAnnounced)
     const std::vector<std::wstring> files = Announced();
     ASSERT_EQ(files.size(), 2u);
     EXPECT_LT(files[0], files[1]);  // the second name carries the later time
+    const int64_t firstFileTime =
+        static_cast<int64_t>(FramesInFile(files[0])) * FrameDuration(rateAtSplit);
     EXPECT_GE(shownAfterSplit, static_cast<double>(firstFileTime) / kTicksPerSecond - 0.2);
     EXPECT_EQ(g_session.PromptText(), L"File saved: " + files[1]);
     for (const std::wstring& video : files) {
@@ -383,7 +384,8 @@ TEST_P(RecordDialogModes, AFullDiskEndsTheRecordingAndSaysSo) {
     ASSERT_TRUE(GetDiskFreeSpaceExW(g_session.folder().c_str(), &available, nullptr, nullptr));
     DialogDriver driver;
     driver.When(IsRecordDialog, [&](HWND dialog) {
-        Recorder_SetFreeSpaceReserve(static_cast<int64_t>(available.QuadPart) - 40 * FileBytesPerFrame());
+        Recorder_SetFreeSpaceReserve(static_cast<int64_t>(available.QuadPart) -
+                                     40 * FileBytesPerFrame());
         ChooseComboEntry(dialog, IDC_RECORD_LIMIT, 0);
         ClickButton(dialog, IDOK);
     });
