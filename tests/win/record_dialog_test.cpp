@@ -114,6 +114,12 @@ protected:
 // The tests of what a recording does, in both file formats: uncompressed (false) and MJPG.
 class RecordDialogModes : public RecordDialogTest, public testing::WithParamInterface<bool> {
 protected:
+    // Frames are timed by the rate measured when a file starts: it settles first, as it has
+    // by the time the tests above run.
+    static void SetUpTestSuite() {
+        RecordDialogTest::SetUpTestSuite();
+        PumpFor(3000);
+    }
     void SetUp() override {
         RecordDialogTest::SetUp();
         Recorder_SetCompressedVideo(GetParam());
