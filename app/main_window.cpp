@@ -22,6 +22,7 @@
 #include "measure/input_text_dialog.h"
 #include "panel/quick_adjust_dialog.h"
 #include "pipeline/video_format.h"
+#include "recording/avi_writer.h"
 #include "recording/record_dialog.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_store.h"
@@ -126,6 +127,15 @@ void ToggleScaleBar() {
     const bool on = !CameraView_ScaleBar();
     CameraView_SetScaleBar(on);
     WriteMoreNumber(kScaleBarValue, on ? 1 : 0);
+}
+
+constexpr wchar_t kCompressedVideoValue[] = L"CompressedVideo";
+
+// Takes effect with the next file: a recording under way keeps its format.
+void ToggleCompressedVideo() {
+    const bool on = !Recorder_CompressedVideo();
+    Recorder_SetCompressedVideo(on);
+    WriteMoreNumber(kCompressedVideoValue, on ? 1 : 0);
 }
 
 // After a calibration is applied or a device opened: a calibrated picture shows its scale.
@@ -250,6 +260,7 @@ LRESULT OnCreate(HWND hwnd) {
         SendOverlayStyle();
         CameraView_SetPlaceholderTexts(GetWideText("no device"), GetWideText("input tip"));
         CameraView_SetScaleBar(ReadMoreNumber(kScaleBarValue, 0) != 0);
+        Recorder_SetCompressedVideo(ReadMoreNumber(kCompressedVideoValue, 0) != 0);
         InvalidateRect(g_app.cameraView, nullptr, TRUE);
     }
     // No tool button starts checked (not even Stop measure); the Crossline follows its flag.
@@ -376,6 +387,9 @@ bool OnCommand(HWND hwnd, int id) {
             return true;
         case kCmdCopyMeasurements:
             CopyMeasurements();
+            return true;
+        case kCmdCompressedVideo:
+            ToggleCompressedVideo();
             return true;
         case kCmdPhotoFromKey:
         case kCmdPhoto:

@@ -17,6 +17,7 @@ const MoreText kMoreTexts[] = {
      u"測定値をクリップボードにコピーしました。"},
     {"more copy failed", u"Could not copy the measurements.", u"无法复制测量数据。",
      u"測定値をコピーできませんでした。"},
+    {"more compressed video", u"Compressed video (MJPG)", u"压缩视频 (MJPG)", u"圧縮ビデオ (MJPG)"},
 };
 
 }  // namespace
