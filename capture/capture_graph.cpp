@@ -209,6 +209,17 @@ HRESULT CreateFilter(const CLSID& clsid, IBaseFilter** filter) {
                             reinterpret_cast<void**>(filter));
 }
 
+// A live camera has nothing to schedule against: without a reference clock the renderers take
+// each sample as it arrives, and no clock thread exists. Wine 8's system clock can lose the
+// wake-up its release waits for (a stop in the window before its thread sleeps again), which
+// hung the graph's release when a camera was replugged.
+void RunWithoutClock(IGraphBuilder* graph) {
+    IMediaFilter* filter = nullptr;
+    if (FAILED(graph->QueryInterface(IID_IMediaFilter, reinterpret_cast<void**>(&filter)))) return;
+    filter->SetSyncSource(nullptr);
+    filter->Release();
+}
+
 void AddStillBranch() {
     CaptureGraph& g = g_capture;
     g.stillPin = FindPin(g.camera, PINDIR_OUTPUT, true, 1);
@@ -377,6 +388,7 @@ bool Capture_BuildGraph() {
     if (index >= 0) g.currentDeviceIndex = index;
 
     AddStillBranch();
+    RunWithoutClock(g.graph);
     Pipeline_MarkGraphActive();
     if (g.control != nullptr) g.control->Run();
 
