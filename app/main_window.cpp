@@ -399,6 +399,7 @@ bool OnCommand(HWND hwnd, int id) {
             return true;
         case kCmdCameraSettings:
             ShowCameraSettings(hwnd);
+            return true;
         case kCmdCompressedVideo:
             ToggleCompressedVideo();
             return true;
