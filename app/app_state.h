@@ -7,6 +7,7 @@ enum ModelessDialog {
     kCalibrationDialog,
     kInputTextDialog,
     kQuickAdjustDialog,
+    kCameraSettingsDialog,
     kModelessDialogCount,
 };
 

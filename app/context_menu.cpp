@@ -18,12 +18,14 @@ struct ViewMenuItem {
 };
 
 bool FramesFlow() { return Capture_FramesFlowing(); }
+bool CameraOpen() { return Capture_IsOpen(); }
 bool HasShapes() { return !CameraView_Measure().Shapes().empty(); }
 
 const ViewMenuItem kViewMenuItems[] = {
     {kCmdSaveForAnalysis, "more save analysis", &FramesFlow, nullptr},
     {kCmdCopyMeasurements, "more copy measurements", &HasShapes, nullptr},
     {kCmdScaleBar, "more scale bar", nullptr, &CameraView_ScaleBar},
+    {kCmdCameraSettings, "more camera settings", &CameraOpen, nullptr},
 };
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "measure/calibration_types.h"
 #include "measure/camera_view.h"
 #include "measure/input_text_dialog.h"
+#include "panel/camera_settings_dialog.h"
 #include "panel/quick_adjust_dialog.h"
 #include "pipeline/video_format.h"
 #include "recording/record_dialog.h"
@@ -286,6 +287,12 @@ void OnDestroy() {
     PostQuitMessage(0);
 }
 
+// The camera settings dialog follows the camera: refilled when one opens, greyed when it closes.
+void RefreshCameraSettings() {
+    if (HWND dialog = App_ModelessDialog(kCameraSettingsDialog))
+        SendMessageW(dialog, WM_APP_CAMERA_SETTINGS_REFRESH, 0, 0);
+}
+
 void OnDeviceOpened(HWND hwnd) {
     Capture_EnsureCurrentFormats();
     StoreRequestedFormat(g_requestedFormat, g_settings);
@@ -298,6 +305,7 @@ void OnDeviceOpened(HWND hwnd) {
                     g_requestedFormat.width < kFitFromWidth ? kZoomActualSize : kZoomFit);
     PostMessageW(hwnd, WM_COMMAND, kCmdAutoCrossline, 0);
     PostToPanel(WM_APP_PANEL_REFRESH, kRefreshDeviceState);
+    RefreshCameraSettings();
 }
 
 void OnDeviceClosed() {
@@ -308,6 +316,7 @@ void OnDeviceClosed() {
         App_CloseModelessDialog(kCalibrationDialog);
     }
     PostToPanel(WM_APP_PANEL_REFRESH, kRefreshDeviceState);
+    RefreshCameraSettings();
 }
 
 // Colour-bar frames from an interpolating camera step the digital zoom round.
@@ -376,6 +385,9 @@ bool OnCommand(HWND hwnd, int id) {
             return true;
         case kCmdCopyMeasurements:
             CopyMeasurements();
+            return true;
+        case kCmdCameraSettings:
+            ShowCameraSettings(hwnd);
             return true;
         case kCmdPhotoFromKey:
         case kCmdPhoto:

@@ -12,7 +12,8 @@ const PropertyName kPropertyNames[kNamedPropertyCount] = {
 
 namespace {
 
-// Platform numbers: CameraControl_Exposure 4; VideoProcAmp_* below.
+// Platform numbers in the owning interface: CameraControl_* for exposure, pan, tilt, roll,
+// zoom, iris and focus, VideoProcAmp_* for the others.
 constexpr long kPlatformNumber[kPropertyCount] = {
     4,   // exposure
     7,   // white balance
@@ -25,6 +26,20 @@ constexpr long kPlatformNumber[kPropertyCount] = {
     5,   // gamma
     8,   // backlight compensation
     13,  // power-line frequency
+    6,   // colour enable
+    0,   // pan
+    1,   // tilt
+    2,   // roll
+    3,   // zoom
+    5,   // iris
+    6,   // focus
+};
+
+// Names in stored texts; never change one, or remembered settings are lost.
+constexpr const char* kStoredName[kPropertyCount] = {
+    "exposure",   "whitebalance", "gain",  "brightness", "contrast",  "hue",
+    "saturation", "sharpness",    "gamma", "backlight",  "powerline", "colorenable",
+    "pan",        "tilt",         "roll",  "zoom",       "iris",      "focus",
 };
 
 std::string Format(const char* format, int a, int b, int c, int d, int e, int f = 0) {
@@ -36,27 +51,60 @@ std::string Format(const char* format, int a, int b, int c, int d, int e, int f 
 }  // namespace
 
 PropertyInterface InterfaceOf(PropertyIndex index) {
-    return index == kPropExposure ? PropertyInterface::CameraControl
-                                  : PropertyInterface::VideoProcAmp;
+    switch (index) {
+        case kPropExposure:
+        case kPropPan:
+        case kPropTilt:
+        case kPropRoll:
+        case kPropZoom:
+        case kPropIris:
+        case kPropFocus:
+            return PropertyInterface::CameraControl;
+        default:
+            return PropertyInterface::VideoProcAmp;
+    }
 }
 
 long PlatformPropertyOf(PropertyIndex index) { return kPlatformNumber[index]; }
 
+const char* StoredNameOf(PropertyIndex index) { return kStoredName[index]; }
+
+bool PropertyOfStoredName(std::string_view name, PropertyIndex* index) {
+    for (int i = 0; i < kPropertyCount; ++i) {
+        if (name == kStoredName[i]) {
+            *index = static_cast<PropertyIndex>(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+int32_t ClampedToRange(const CameraProperty& record, int64_t value) {
+    if (value < record.min) value = record.min;
+    if (value > record.max) value = record.max;  // max wins when the range is inverted
+    return static_cast<int32_t>(value);
+}
+
 void CameraProperties::ReadOne(PropertyBackend& backend, PropertyIndex index) {
     CameraProperty& p = records_[index];
     const PropertyInterface iface = InterfaceOf(index);
-    backend.GetRange(iface, kPlatformNumber[index], &p.min, &p.max, &p.step, &p.defaultValue,
-                     &p.flags);
+    if (backend.GetRange(iface, kPlatformNumber[index], &p.min, &p.max, &p.step, &p.defaultValue,
+                         &p.flags)) {
+        reported_ |= 1u << index;
+    }
     p.autoCapable = p.flags & kPropertyFlagAuto;
     backend.Get(iface, kPlatformNumber[index], &p.value, &p.flags);
     p.autoOn = p.flags & kPropertyFlagAuto;
 }
 
 void CameraProperties::ReadAll(PropertyBackend& backend) {
+    reported_ = 0;
     if (backend.Has(PropertyInterface::CameraControl)) {
         CameraProperty& e = records_[kPropExposure];
-        backend.GetRange(PropertyInterface::CameraControl, kPlatformNumber[kPropExposure], &e.min,
-                         &e.max, &e.step, &e.defaultValue, &e.flags);
+        if (backend.GetRange(PropertyInterface::CameraControl, kPlatformNumber[kPropExposure],
+                             &e.min, &e.max, &e.step, &e.defaultValue, &e.flags)) {
+            reported_ |= 1u << kPropExposure;
+        }
         e.autoCapable = e.flags & kPropertyFlagAuto;
         const char* line = "IID_IAMCameraControl %d %d %d %d %d %d\r\n";
         backend.Debug(Format(line, e.min, e.max, e.step, e.defaultValue, e.value, e.flags));
@@ -65,7 +113,13 @@ void CameraProperties::ReadAll(PropertyBackend& backend) {
         e.autoOn = e.flags & kPropertyFlagAuto;
         backend.Debug(Format(line, e.min, e.max, e.step, e.defaultValue, e.value, e.flags));
     }
+    if (backend.Has(PropertyInterface::CameraControl)) {
+        for (PropertyIndex index :
+             {kPropPan, kPropTilt, kPropRoll, kPropZoom, kPropIris, kPropFocus})
+            ReadOne(backend, index);
+    }
     if (!backend.Has(PropertyInterface::VideoProcAmp)) return;
+    ReadOne(backend, kPropColorEnable);
     const PropertyIndex order[] = {kPropGain,     kPropWhiteBalance, kPropSaturation, kPropContrast,
                                    kPropHue,      kPropBrightness,   kPropSharpness,  kPropGamma,
                                    kPropPowerLine, kPropBacklight};
@@ -91,18 +145,19 @@ void CameraProperties::SetManual(PropertyBackend& backend, PropertyIndex index, 
 
 void CameraProperties::SetAuto(PropertyBackend& backend, PropertyIndex index, bool on) {
     if (index != kPropExposure && index != kPropWhiteBalance) return;
+    SwitchAuto(backend, index, on);
+}
+
+void CameraProperties::SwitchAuto(PropertyBackend& backend, PropertyIndex index, bool on) {
     const PropertyInterface iface = InterfaceOf(index);
     if (!backend.Has(iface)) return;
     CameraProperty& p = records_[index];
     p.autoOn = on ? 1 : 0;
-    int32_t value = p.defaultValue;
-    if (value < p.min) value = p.min;
-    if (value > p.max) value = p.max;  // max wins when the range is inverted
-    p.value = value;
+    p.value = ClampedToRange(p, p.defaultValue);
     if (on) {
         backend.Set(iface, kPlatformNumber[index], 0, kPropertyFlagAuto);
     } else {
-        backend.Set(iface, kPlatformNumber[index], value, kPropertyFlagManual);
+        backend.Set(iface, kPlatformNumber[index], p.value, kPropertyFlagManual);
     }
 }
 
@@ -126,7 +181,36 @@ void CameraProperties::ResetToDefaults(PropertyBackend& backend) {
     }
 }
 
+void CameraProperties::SetManualMode(PropertyBackend& backend, PropertyIndex index, int32_t value) {
+    const PropertyInterface iface = InterfaceOf(index);
+    if (!backend.Has(iface)) return;
+    CameraProperty& p = records_[index];
+    backend.Set(iface, kPlatformNumber[index], value, kPropertyFlagManual);
+    p.value = value;
+    p.autoOn = 0;
+    p.flags = kPropertyFlagManual;
+}
+
+void CameraProperties::ResetAllToDefaults(PropertyBackend& backend) {
+    for (int i = 0; i < kPropertyCount; ++i) {
+        const auto index = static_cast<PropertyIndex>(i);
+        if (Reported(index))
+            SetManualMode(backend, index, ClampedToRange(records_[i], records_[i].defaultValue));
+    }
+}
+
+void CameraProperties::Restore(PropertyBackend& backend, PropertyIndex index, int32_t value,
+                               bool autoOn) {
+    if (!Reported(index)) return;
+    if (!autoOn) {
+        SetManualMode(backend, index, ClampedToRange(records_[index], value));
+    } else if (records_[index].autoCapable != 0) {
+        SwitchAuto(backend, index, true);
+    }
+}
+
 void CameraProperties::ZeroForClose() {
+    reported_ = 0;
     for (int i = 0; i < kPropertyCount; ++i) {
         if (i == kPropWhiteBalance || i == kPropBacklight) continue;
         records_[i] = CameraProperty{};

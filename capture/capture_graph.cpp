@@ -3,11 +3,15 @@
 #include <uuids.h>
 
 #include <cstring>
+#include <string>
+#include <vector>
 
+#include "capture/camera_memory.h"
 #include "capture/device_list.h"
 #include "pipeline/grabber_callback.h"
 #include "pipeline/still_callback.h"
 #include "pipeline/video_format.h"
+#include "settings/settings_store.h"
 
 // mingw's headers declare the grabber interfaces but not these two classes.
 static const CLSID kClsidSampleGrabber = {
@@ -132,8 +136,8 @@ public:
         return iface == PropertyInterface::CameraControl ? g_capture.cameraControl != nullptr
                                                          : g_capture.procAmp != nullptr;
     }
-    void GetRange(PropertyInterface iface, long property, int32_t* min, int32_t* max,
-                  int32_t* step, int32_t* def, int32_t* flags) override {
+    bool GetRange(PropertyInterface iface, long property, int32_t* min, int32_t* max, int32_t* step,
+                  int32_t* def, int32_t* flags) override {
         long v[5] = {*min, *max, *step, *def, *flags};
         HRESULT hr = E_NOINTERFACE;
         if (iface == PropertyInterface::CameraControl && g_capture.cameraControl != nullptr) {
@@ -141,12 +145,13 @@ public:
         } else if (iface == PropertyInterface::VideoProcAmp && g_capture.procAmp != nullptr) {
             hr = g_capture.procAmp->GetRange(property, &v[0], &v[1], &v[2], &v[3], &v[4]);
         }
-        if (FAILED(hr)) return;
+        if (FAILED(hr)) return false;
         *min = v[0];
         *max = v[1];
         *step = v[2];
         *def = v[3];
         *flags = v[4];
+        return true;
     }
     void Get(PropertyInterface iface, long property, int32_t* value, int32_t* flags) override {
         long v = *value, f = *flags;
@@ -182,6 +187,51 @@ void ReadCameraProperties() {
                                          reinterpret_cast<void**>(&g_capture.procAmp));
     }
     g_cameraProperties.ReadAll(g_propertyBackend);
+}
+
+constexpr wchar_t kCameraMemoryValue[] = L"CameraSettings";
+
+std::string OpenCameraKey() {
+    const std::wstring& path = g_capture.devicePath;
+    return CameraMemoryKey(
+        std::u16string_view(reinterpret_cast<const char16_t*>(path.c_str()), path.size()));
+}
+
+// The stored text is ASCII; anything else cannot be ours and must not turn into a separator.
+CameraMemory LoadCameraMemory() {
+    std::string text;
+    for (char16_t c : ReadMoreText(kCameraMemoryValue))
+        text.push_back(c < 0x80 ? static_cast<char>(c) : '?');
+    return CameraMemory::FromText(text);
+}
+
+void SaveCameraMemory(const CameraMemory& memory) {
+    const std::string text = memory.ToText();
+    WriteMoreText(kCameraMemoryValue, std::u16string(text.begin(), text.end()));
+}
+
+// What the user set, as the records now hold it; `manual` for a value just set in manual
+// mode, whatever auto state the record still shows.
+void Remember(const std::vector<PropertyIndex>& indices, bool manual = false) {
+    const std::string key = OpenCameraKey();
+    if (key.empty()) return;
+    CameraMemory memory = LoadCameraMemory();
+    for (PropertyIndex index : indices) {
+        if (!g_cameraProperties.Reported(index)) continue;
+        const CameraProperty& p = g_cameraProperties[index];
+        memory.Remember(key, {index, p.value, !manual && p.autoOn != 0});
+    }
+    SaveCameraMemory(memory);
+}
+
+// Every open passes here, after the properties are read and before the graph runs.
+void RestoreRememberedSettings() {
+    const std::string key = OpenCameraKey();
+    if (key.empty()) return;
+    CameraMemory memory = LoadCameraMemory();
+    for (const RememberedSetting& s : memory.SettingsOf(key))
+        g_cameraProperties.Restore(g_propertyBackend, s.index, s.value, s.autoOn);
+    if (memory.Touch(key)) SaveCameraMemory(memory);
 }
 
 void ReleaseGraphObjects() {
@@ -285,6 +335,7 @@ void Capture_SetOpenDevice(const DeviceEntry& entry) {
     g_capture.camera = entry.filter;
     if (g_capture.camera != nullptr) g_capture.camera->AddRef();
     g_capture.deviceName = entry.friendlyName;
+    g_capture.devicePath = entry.devicePath;
 }
 
 namespace {
@@ -370,6 +421,7 @@ bool Capture_BuildGraph() {
         g.grabber->SetCallback(&g_grabberCallback, 1);
     }
     ReadCameraProperties();
+    RestoreRememberedSettings();
 
     Pipeline_CreateRecordEvents();
 
@@ -420,12 +472,34 @@ void Capture_DrainEvents() {
 
 void Capture_SetProperty(PropertyIndex index, int32_t value) {
     g_cameraProperties.SetManual(g_propertyBackend, index, value);
+    Remember({index}, true);
 }
 
 void Capture_SetPropertyAuto(PropertyIndex index, bool on) {
     g_cameraProperties.SetAuto(g_propertyBackend, index, on);
+    Remember({index});
 }
 
-void Capture_SetPowerLine(int choice) { g_cameraProperties.SetPowerLine(g_propertyBackend, choice); }
+void Capture_SwitchPropertyAuto(PropertyIndex index, bool on) {
+    g_cameraProperties.SwitchAuto(g_propertyBackend, index, on);
+    Remember({index});
+}
 
-void Capture_ResetProperties() { g_cameraProperties.ResetToDefaults(g_propertyBackend); }
+void Capture_SetPowerLine(int choice) {
+    g_cameraProperties.SetPowerLine(g_propertyBackend, choice);
+    Remember({kPropPowerLine}, true);
+}
+
+void Capture_ResetProperties() {
+    g_cameraProperties.ResetToDefaults(g_propertyBackend);
+    Remember({kPropGain, kPropBrightness, kPropContrast, kPropHue, kPropSaturation, kPropSharpness,
+              kPropGamma},
+             true);
+}
+
+void Capture_ResetAllProperties() {
+    g_cameraProperties.ResetAllToDefaults(g_propertyBackend);
+    std::vector<PropertyIndex> all;
+    for (int i = 0; i < kPropertyCount; ++i) all.push_back(static_cast<PropertyIndex>(i));
+    Remember(all);
+}

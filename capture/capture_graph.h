@@ -41,6 +41,7 @@ struct CaptureGraph {
     FormatMap currentMjpg;
     int currentDeviceIndex = -1;  // position in the device list, -1 when nothing is open
     std::wstring deviceName;
+    std::wstring devicePath;  // of the open device: the key of its remembered settings
 };
 
 extern CaptureGraph g_capture;
@@ -71,8 +72,15 @@ inline bool Capture_FramesFlowing() { return g_capture.grabber != nullptr; }
 // Drains the graph's events (WM_APP_GRAPH_EVENT); no event is acted upon.
 void Capture_DrainEvents();
 
-// Camera property operations on the open device.
+// Camera property operations on the open device. Each is remembered for the camera and
+// written back whenever it is opened again, before its first frame.
 void Capture_SetProperty(PropertyIndex index, int32_t value);
+// Exposure and white balance only.
 void Capture_SetPropertyAuto(PropertyIndex index, bool on);
+// Any property the camera offers auto for.
+void Capture_SwitchPropertyAuto(PropertyIndex index, bool on);
 void Capture_SetPowerLine(int choice);
+// The seven picture controls.
 void Capture_ResetProperties();
+// Every property the camera reports, auto switched off.
+void Capture_ResetAllProperties();

@@ -8,7 +8,7 @@
 //   100 - 123      children of the control panel and of its sections
 //   106 - 109      children of the main window
 //   107, 130, 139, 150, 5116, 5119, 5121   icons and bitmaps (resource scripts)
-//   131 - 140      dialog templates; their controls take the ids of their own group below
+//   131 - 141      dialog templates; their controls take the ids of their own group below
 //   1000 - 1099    notices between the main window, its dialogs and the panel
 //   3000 - 3099    toolbar buttons and panel buttons, routed through the main window
 //   3101 - 3199    the camera view's right-button menu, routed through the main window
@@ -70,6 +70,17 @@
 #define IDD_ABOUT 139
 #define IDC_ABOUT_PRODUCT 100
 #define IDC_ABOUT_RIGHTS 101
+
+// Camera settings dialog: the template holds the power-line row and the buttons; the rows
+// of the properties are made at run time, one per kind, with ids from these bases.
+#define IDD_CAMERA_SETTINGS 141
+#define IDC_CAMSET_FREQUENCY_CAPTION 100
+#define IDC_CAMSET_FREQUENCY 101
+#define IDC_CAMSET_DEFAULT 102
+#define IDC_CAMSET_LABEL_BASE 200
+#define IDC_CAMSET_SLIDER_BASE 220
+#define IDC_CAMSET_VALUE_BASE 240
+#define IDC_CAMSET_AUTO_BASE 260
 
 // Quick-adjust dialog.
 #define IDD_QUICK_ADJUST 140
@@ -149,6 +160,7 @@ constexpr int kCmdCameraToolbarTop = 3036;  // the camera toolbar's top picture;
 constexpr int kCmdSaveForAnalysis = 3101;
 constexpr int kCmdCopyMeasurements = 3102;
 constexpr int kCmdScaleBar = 3103;
+constexpr int kCmdCameraSettings = 3105;
 
 // Commands to the control panel and both toolbars.
 constexpr int kCmdReloadTexts = 1039;

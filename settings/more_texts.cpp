@@ -17,6 +17,17 @@ const MoreText kMoreTexts[] = {
      u"測定値をクリップボードにコピーしました。"},
     {"more copy failed", u"Could not copy the measurements.", u"无法复制测量数据。",
      u"測定値をコピーできませんでした。"},
+    {"more camera settings", u"Camera settings…", u"相机设置…", u"カメラ設定…"},
+    {"more camera settings title", u"Camera settings", u"相机设置", u"カメラ設定"},
+    {"more color enable", u"Color:", u"彩色:", u"カラー:"},
+    {"more backlight", u"Backlight:", u"背光补偿:", u"逆光補正:"},
+    {"more focus", u"Focus:", u"对焦:", u"フォーカス:"},
+    {"more zoom", u"Zoom:", u"变焦:", u"ズーム:"},
+    {"more iris", u"Iris:", u"光圈:", u"絞り:"},
+    {"more pan", u"Pan:", u"水平转动:", u"パン:"},
+    {"more tilt", u"Tilt:", u"垂直转动:", u"チルト:"},
+    {"more roll", u"Roll:", u"旋转:", u"ロール:"},
+    {"more close", u"Close", u"关闭", u"閉じる"},
 };
 
 }  // namespace

@@ -6,12 +6,14 @@
 #include <cstdio>
 #include <cstdlib>
 
-// Platform numbers: the proc-amp properties 0..9 and 13, camera-control exposure 4.
+// Platform numbers: the proc-amp properties 0..9 and 13, the camera-control ones 0..6.
 const PropertyInfo kPropertyInfo[kPropertyCount] = {
-    {"brightness", false, 0}, {"contrast", false, 1},     {"hue", false, 2},
-    {"saturation", false, 3}, {"sharpness", false, 4},    {"gamma", false, 5},
+    {"brightness", false, 0},   {"contrast", false, 1},  {"hue", false, 2},
+    {"saturation", false, 3},   {"sharpness", false, 4}, {"gamma", false, 5},
     {"whitebalance", false, 7}, {"backlight", false, 8}, {"gain", false, 9},
-    {"powerline", false, 13}, {"exposure", true, 4},
+    {"powerline", false, 13},   {"exposure", true, 4},   {"colorenable", false, 6},
+    {"pan", true, 0},           {"tilt", true, 1},       {"roll", true, 2},
+    {"zoom", true, 3},          {"iris", true, 5},       {"focus", true, 6},
 };
 
 namespace {
@@ -104,6 +106,15 @@ CameraConfig DefaultCameraConfig() {
     c.props[kPropGain] = Prop(0, 100, 1, 0);
     c.props[kPropPowerLine] = Prop(0, 2, 1, 1);
     c.props[kPropExposure] = Prop(-13, -1, 1, -6, kFlagAuto | kFlagManual, kFlagAuto);
+    // A microscope with a motorised focus and an optical zoom; the rest is there to be
+    // switched on (caps) by a test.
+    c.props[kPropFocus] = Prop(0, 255, 1, 128, kFlagAuto | kFlagManual);
+    c.props[kPropZoom] = Prop(100, 400, 10, 100);
+    c.props[kPropColorEnable] = Prop(0, 1, 1, 1, 0);
+    c.props[kPropPan] = Prop(-180, 180, 1, 0, 0);
+    c.props[kPropTilt] = Prop(-180, 180, 1, 0, 0);
+    c.props[kPropRoll] = Prop(-180, 180, 1, 0, 0);
+    c.props[kPropIris] = Prop(10, 160, 1, 40, 0);
     return c;
 }
 

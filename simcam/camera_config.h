@@ -38,6 +38,13 @@ enum SimProperty {
     kPropGain,
     kPropPowerLine,
     kPropExposure,
+    kPropColorEnable,
+    kPropPan,
+    kPropTilt,
+    kPropRoll,
+    kPropZoom,
+    kPropIris,
+    kPropFocus,
     kPropertyCount
 };
 

@@ -30,7 +30,8 @@ const char kUsage[] =
     "  simcam list\n"
     "LIST is e.g. MJPG:1920x1080,YUY2:640x480. KEYs: friendly vid pid formats fps mode still\n"
     "procamp cameracontrol videoinfo2, and per property (brightness contrast hue saturation\n"
-    "sharpness gamma whitebalance backlight gain powerline exposure) NAME, NAME.min, NAME.max,\n"
+    "sharpness gamma whitebalance backlight gain powerline colorenable exposure pan tilt roll\n"
+    "zoom iris focus) NAME, NAME.min, NAME.max,\n"
     "NAME.step, NAME.default, NAME.caps (none|manual|auto|auto+manual), NAME.mode (auto|manual).\n";
 
 int Fail(int code, const std::string& message) {

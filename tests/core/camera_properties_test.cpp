@@ -26,15 +26,16 @@ public:
     bool Has(PropertyInterface iface) override {
         return iface == PropertyInterface::CameraControl ? hasCameraControl : hasProcAmp;
     }
-    void GetRange(PropertyInterface iface, long property, int32_t* min, int32_t* max,
-                  int32_t* step, int32_t* def, int32_t* flags) override {
+    bool GetRange(PropertyInterface iface, long property, int32_t* min, int32_t* max, int32_t* step,
+                  int32_t* def, int32_t* flags) override {
         auto it = ranges.find({static_cast<int>(iface), property});
-        if (it == ranges.end()) return;
+        if (it == ranges.end()) return false;
         *min = it->second.min;
         *max = it->second.max;
         *step = it->second.step;
         *def = it->second.def;
         *flags = it->second.capsFlags;
+        return true;
     }
     void Get(PropertyInterface iface, long property, int32_t* value, int32_t* flags) override {
         auto it = ranges.find({static_cast<int>(iface), property});
@@ -164,6 +165,55 @@ TEST(CameraProperties, NamesAndLabels) {
     EXPECT_STREQ(kPropertyNames[8].key, "gamma");
     EXPECT_EQ(PlatformPropertyOf(kPropertyNames[8].index), 5);
     EXPECT_EQ(PropertyLabel(u"Gain:", -12), u"Gain:  -12");
+}
+
+}  // namespace
+
+namespace {
+
+// A microscope with focus and zoom but no pan, tilt, roll or iris, after an earlier camera
+// that had white balance: what the new one reports decides what is restored and shown.
+TEST(CameraProperties, RestoreClampsIntoTheReportedRangeAndSkipsWhatIsNotReported) {
+    FakeCamera cam = TypicalCamera();
+    cam.Define(kPropFocus, {0, 255, 1, 128, 3, 100, 1});
+    cam.Define(kPropZoom, {100, 200, 10, 100, 2, 100, 2});
+    CameraProperties props;
+    props.ReadAll(cam);
+    EXPECT_TRUE(props.Reported(kPropFocus));
+    EXPECT_TRUE(props.Reported(kPropZoom));
+    EXPECT_FALSE(props.Reported(kPropPan));
+    EXPECT_FALSE(props.Reported(kPropColorEnable));
+    EXPECT_EQ(props[kPropFocus].autoOn, 1);
+
+    props.Restore(cam, kPropZoom, 400, false);       // beyond the narrower range
+    props.Restore(cam, kPropFocus, 77, false);       // leaves auto
+    props.Restore(cam, kPropGain, -5, false);        // below the range
+    props.Restore(cam, kPropWhiteBalance, 0, true);  // auto where offered
+    props.Restore(cam, kPropBrightness, 0, true);    // no auto offered: left alone
+    props.Restore(cam, kPropPan, 30, false);         // not reported: left alone
+    props.Restore(cam, kPropPowerLine, 1, false);
+    const std::vector<std::string> expected = {"cc 3 200 2", "cc 6 77 2", "pa 9 0 2", "pa 7 0 1",
+                                               "pa 13 1 2"};
+    EXPECT_EQ(cam.calls, expected);
+    EXPECT_EQ(props[kPropZoom].value, 200);
+    EXPECT_EQ(props[kPropFocus].autoOn, 0);
+    EXPECT_EQ(props[kPropWhiteBalance].autoOn, 1);
+
+    // Every reported property back at its default in manual mode.
+    cam.calls.clear();
+    props.ResetAllToDefaults(cam);
+    EXPECT_EQ(cam.calls.size(), 13u);  // the eleven of the Color section, focus and zoom
+    EXPECT_EQ(cam.calls.front(), "cc 4 -6 2");
+    EXPECT_EQ(props[kPropWhiteBalance].autoOn, 0);
+    EXPECT_EQ(props[kPropFocus].value, 128);
+
+    // Closed, and opened on a camera without camera control: nothing of it is reported.
+    props.ZeroForClose();
+    EXPECT_FALSE(props.Reported(kPropGain));
+    cam.hasCameraControl = false;
+    props.ReadAll(cam);
+    EXPECT_FALSE(props.Reported(kPropFocus));
+    EXPECT_TRUE(props.Reported(kPropGain));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <climits>
 
+#include "panel/camera_settings_rules.h"
 #include "panel/image_view_rules.h"
 #include "panel/section_rules.h"
 
@@ -140,6 +141,39 @@ TEST(ColorFrequency, AtMostTheTwoEntriesAndAlwaysAnEnd) {
         EXPECT_EQ(choices.selected, c.selected) << c.min << ".." << c.max << " step " << c.step;
     }
     EXPECT_EQ(FrequencyLabel(50), u"50 Hz");
+}
+
+TEST(CameraSettings, ExposureShowsSecondsOfItsPowerOfTwo) {
+    const struct {
+        int32_t log2;
+        const char16_t* text;
+    } cases[] = {
+        {-7, u"1/128 s"}, {-1, u"1/2 s"}, {0, u"1 s"}, {3, u"8 s"},
+        {-62, u"1/4611686018427387904 s"}, {63, u"2^63 s"}, {INT32_MIN, u"2^-2147483648 s"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ExposureText(c.log2), c.text) << c.log2;
+    EXPECT_EQ(SettingValueText(kPropExposure, -13), u"1/8192 s");
+    EXPECT_EQ(SettingValueText(kPropFocus, -13), u"-13");
+}
+
+TEST(CameraSettings, PowerLineListTakesTheRangeFromOne) {
+    const struct {
+        CameraProperty record;  // min, max, step, default, flags, value, ...
+        std::vector<int32_t> hertz;
+        int selected;
+    } cases[] = {
+        {{0, 2, 1, 1, 2, 2, 0, 0}, {50, 60}, 1},  // off, 50, 60
+        {{0, 3, 1, 1, 2, 0, 0, 0}, {50, 60}, 0},  // off .. auto; off shows the first
+        {{0, 2, 2, 0, 2, 2, 0, 0}, {60}, 0},      // steps 0, 2
+        {{0, 0, 1, 0, 2, 0, 0, 0}, {}, 0},        // off only
+        {{1, 2, 0, 1, 2, 1, 0, 0}, {50}, 0},      // a step of 0 still ends
+        {{INT32_MIN, INT32_MAX, 1, 0, 2, 1, 0, 0}, {50, 60}, 0},
+    };
+    for (const auto& c : cases) {
+        const FrequencyChoices choices = SettingsPowerLineChoices(c.record);
+        EXPECT_EQ(choices.hertz, c.hertz) << c.record.min << ".." << c.record.max;
+        EXPECT_EQ(choices.selected, c.selected) << c.record.min << ".." << c.record.max;
+    }
 }
 
 TEST(FilesNames, AfterTheLastBackslashElseFromTheThirdCharacter) {

@@ -618,7 +618,7 @@ TEST_F(AppShellTest, TheViewsRightButtonOpensTheExtrasMenuAndTheScaleBarIsRememb
     const UINT_PTR timer = SetTimer(nullptr, 0, 50, &ReadAndCloseMenu);
     SendMessageW(view, WM_RBUTTONUP, 0, MAKELPARAM(100, 100));
     KillTimer(nullptr, timer);
-    ASSERT_EQ(g_shownMenu.size(), 3u);
+    ASSERT_EQ(g_shownMenu.size(), 4u);
     EXPECT_EQ(g_shownMenu[0].id, 3101u);
     EXPECT_EQ(g_shownMenu[0].text, L"Save for analysis");
     EXPECT_EQ(g_shownMenu[1].id, 3102u);
@@ -628,6 +628,10 @@ TEST_F(AppShellTest, TheViewsRightButtonOpensTheExtrasMenuAndTheScaleBarIsRememb
     EXPECT_TRUE(g_shownMenu[0].state & MF_GRAYED);
     EXPECT_TRUE(g_shownMenu[1].state & MF_GRAYED);
     EXPECT_FALSE(g_shownMenu[2].state & (MF_GRAYED | MF_CHECKED));
+    // No camera: no settings to change.
+    EXPECT_EQ(g_shownMenu[3].id, 3105u);
+    EXPECT_EQ(g_shownMenu[3].text, L"Camera settings\u2026");
+    EXPECT_TRUE(g_shownMenu[3].state & MF_GRAYED);
 
     SendMessageW(main_, WM_COMMAND, kCmdScaleBar, 0);
     EXPECT_TRUE(CameraView_ScaleBar());
@@ -640,7 +644,7 @@ TEST_F(AppShellTest, TheViewsRightButtonOpensTheExtrasMenuAndTheScaleBarIsRememb
     const std::vector<MenuItemSeen> japanese = ItemsOf(menu);
     DestroyMenu(menu);
     SelectLanguageTexts(kLanguageEnglish);
-    ASSERT_EQ(japanese.size(), 3u);
+    ASSERT_EQ(japanese.size(), 4u);
     EXPECT_EQ(japanese[2].text, L"スケールバー");
     EXPECT_TRUE(japanese[2].state & MF_CHECKED);
     SendMessageW(main_, WM_COMMAND, kCmdScaleBar, 0);

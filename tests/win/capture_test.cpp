@@ -43,6 +43,8 @@ protected:
         Capture_SetOpenDevice(DeviceEntry());
         g_deviceList.Clear();
         for (const auto& name : plugged_) RunSimcam(L"unplug " + name);
+        // Property changes are remembered under the program's key; no later test may find them.
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Tessaloom\\More", L"CameraSettings");
     }
     void Plug(const std::wstring& name, const std::wstring& options) {
         const SimcamResult r = RunSimcam(L"plug " + name + L" --friendly " + name + L" " + options);

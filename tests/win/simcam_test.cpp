@@ -733,7 +733,12 @@ TEST_F(SimcamTest, PropertiesReportRangesTakeValuesAndChangeThePicture) {
     EXPECT_EQ(max, -1);
     EXPECT_EQ(def, -6);
     EXPECT_EQ(caps, CameraControl_Flags_Manual);
-    EXPECT_TRUE(FAILED(control->GetRange(CameraControl_Zoom, &min, &max, &step, &def, &caps)));
+    // Zoom and focus are offered by default; pan, tilt, roll and iris are not.
+    ASSERT_EQ(control->GetRange(CameraControl_Zoom, &min, &max, &step, &def, &caps), S_OK);
+    EXPECT_EQ(std::vector<long>({min, max, step, def}), std::vector<long>({100, 400, 10, 100}));
+    ASSERT_EQ(control->GetRange(CameraControl_Focus, &min, &max, &step, &def, &caps), S_OK);
+    EXPECT_EQ(caps, CameraControl_Flags_Auto | CameraControl_Flags_Manual);
+    EXPECT_TRUE(FAILED(control->GetRange(CameraControl_Pan, &min, &max, &step, &def, &caps)));
 
     // Refused: out of range, auto where only manual is offered, an unknown property.
     EXPECT_EQ(amp->Set(VideoProcAmp_Brightness, 101, VideoProcAmp_Flags_Manual), E_INVALIDARG);
