@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "measure/camera_view.h"
+#include "recording/avi_writer.h"
 #include "resources/resource_ids.h"
 #include "settings/text_tables.h"
 // Last: it brings in strsafe.h, which hides the C library functions <string> needs.
@@ -25,6 +26,7 @@ const ViewMenuItem kViewMenuItems[] = {
     {kCmdSaveForAnalysis, "more save analysis", &FramesFlow, nullptr},
     {kCmdCopyMeasurements, "more copy measurements", &HasShapes, nullptr},
     {kCmdScaleBar, "more scale bar", nullptr, &CameraView_ScaleBar},
+    {kCmdCompressedVideo, "more compressed video", nullptr, &Recorder_CompressedVideo},
     {kCmdCameraSettings, "more camera settings", &CameraOpen, nullptr},
 };
 

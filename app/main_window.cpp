@@ -23,6 +23,7 @@
 #include "panel/camera_settings_dialog.h"
 #include "panel/quick_adjust_dialog.h"
 #include "pipeline/video_format.h"
+#include "recording/avi_writer.h"
 #include "recording/record_dialog.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_store.h"
@@ -127,6 +128,15 @@ void ToggleScaleBar() {
     const bool on = !CameraView_ScaleBar();
     CameraView_SetScaleBar(on);
     WriteMoreNumber(kScaleBarValue, on ? 1 : 0);
+}
+
+constexpr wchar_t kCompressedVideoValue[] = L"CompressedVideo";
+
+// Takes effect with the next file: a recording under way keeps its format.
+void ToggleCompressedVideo() {
+    const bool on = !Recorder_CompressedVideo();
+    Recorder_SetCompressedVideo(on);
+    WriteMoreNumber(kCompressedVideoValue, on ? 1 : 0);
 }
 
 // After a calibration is applied or a device opened: a calibrated picture shows its scale.
@@ -251,6 +261,7 @@ LRESULT OnCreate(HWND hwnd) {
         SendOverlayStyle();
         CameraView_SetPlaceholderTexts(GetWideText("no device"), GetWideText("input tip"));
         CameraView_SetScaleBar(ReadMoreNumber(kScaleBarValue, 0) != 0);
+        Recorder_SetCompressedVideo(ReadMoreNumber(kCompressedVideoValue, 0) != 0);
         InvalidateRect(g_app.cameraView, nullptr, TRUE);
     }
     // No tool button starts checked (not even Stop measure); the Crossline follows its flag.
@@ -388,6 +399,8 @@ bool OnCommand(HWND hwnd, int id) {
             return true;
         case kCmdCameraSettings:
             ShowCameraSettings(hwnd);
+        case kCmdCompressedVideo:
+            ToggleCompressedVideo();
             return true;
         case kCmdPhotoFromKey:
         case kCmdPhoto:

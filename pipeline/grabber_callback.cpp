@@ -4,6 +4,7 @@
 
 #include "pipeline/color_bar.h"
 #include "pipeline/frame_rate.h"
+#include "pipeline/mjpg_tables.h"
 #include "pipeline/perf_log.h"
 #include "pipeline/sample_processing.h"
 #include "pipeline/video_format.h"
@@ -22,6 +23,18 @@ bool ReportColorBar(const BYTE* buffer, LONG length) {
     OutputDebugStringA(FormatColorBarHues(report).c_str());
     PostMessageW(g_pipeline.format.viewWindow, WM_APP_TEST_PATTERN, 0, 0);
     return true;
+}
+
+// A compressed video takes the camera's sample as it came when the picture shown is that
+// sample; a truncated one (shown with its tail filled in) and every changed picture go in as
+// the frame shown, encoded by the writer.
+bool QueueForRecording(const BYTE* sample, LONG length, const uint8_t* frame,
+                       const VideoFormat& format) {
+    if (Pipeline_SamplesPassThrough()) {
+        const size_t complete = CompleteJpegLength(sample, static_cast<size_t>(length));
+        if (complete > 0) return Pipeline_QueueRecordSample(sample, complete);
+    }
+    return Pipeline_QueueRecordFrame(frame, static_cast<size_t>(format.width) * format.height * 3);
 }
 
 }  // namespace
@@ -58,8 +71,7 @@ STDMETHODIMP GrabberCallback::BufferCB(double, BYTE* buffer, LONG length) {
     timer.Mark(kStagePublish);
 
     if (format.recording && !format.paused) {
-        timer.RecordCopied(Pipeline_QueueRecordFrame(
-            slot, static_cast<size_t>(format.width) * format.height * 3));
+        timer.RecordCopied(QueueForRecording(buffer, length, slot, format));
     }
     timer.Mark(kStageQueueCopy);
     InvalidateRect(format.viewWindow, nullptr, FALSE);

@@ -50,6 +50,7 @@ void ClearFormat() {
     f.recording = 0;
     f.paused = 0;
     f.startNotified = 0;
+    f.recordCompressed = 0;
     f.recordPath[0] = L'\0';
 }
 
@@ -154,11 +155,12 @@ constexpr size_t kMostSpares = 4;
 
 }  // namespace
 
-void Pipeline_StartRecordQueue(size_t limit) {
+void Pipeline_StartRecordQueue(size_t limit, size_t byteLimit) {
     Pipeline_DiscardRecordQueue();
     RecordQueue& q = g_pipeline.queue;
     EnterCriticalSection(&q.queueLock);
     q.limit = limit;
+    q.byteLimit = byteLimit;
     q.dropped = 0;
     try {
         q.frames.reserve(limit);
@@ -171,44 +173,73 @@ void Pipeline_StartRecordQueue(size_t limit) {
 
 namespace {
 
-// A block for one frame copy: a spare of the right size, else a new one. Null when the
-// queue is full or memory ran out; the drop is counted.
-uint8_t* ReserveRecordCopy(RecordQueue& q, size_t size) {
-    uint8_t* copy = nullptr;
+// Samples vary in size: their blocks are rounded up, so that a kept one fits most later ones.
+size_t BlockSize(size_t size, bool compressed) {
+    constexpr size_t kSampleGrain = size_t{64} << 10;
+    return compressed ? (size + size / 4 + kSampleGrain - 1) / kSampleGrain * kSampleGrain : size;
+}
+
+// A block for one copy: a spare that fits, else a new one. Empty when the queue is full or
+// memory ran out.
+RecordFrame ReserveRecordCopy(RecordQueue& q, size_t size, bool compressed) {
+    RecordFrame copy = {nullptr, size, 0, compressed};
     bool room = false;
     EnterCriticalSection(&q.queueLock);
-    room = q.limit == 0 || q.frames.size() < q.limit;
-    if (room && !q.spares.empty() && q.spares.back().size == size) {
-        copy = q.spares.back().data;
+    room = (q.limit == 0 || q.frames.size() < q.limit) &&
+           (q.byteLimit == 0 || q.bytes + size <= q.byteLimit);
+    if (room && !q.spares.empty() && q.spares.back().capacity >= size) {
+        copy.data = q.spares.back().data;
+        copy.capacity = q.spares.back().capacity;
         q.spares.pop_back();
     }
     LeaveCriticalSection(&q.queueLock);
-    if (room && copy == nullptr) copy = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, size));
+    if (room && copy.data == nullptr) {
+        copy.capacity = BlockSize(size, compressed);
+        copy.data = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, copy.capacity));
+    }
     return copy;
 }
 
-}  // namespace
-
-// The frame is copied outside the lock: the writer, which takes frames under it, keeps
-// writing meanwhile. Only the streaming thread appends, so the room found stays there.
-bool Pipeline_QueueRecordFrame(const uint8_t* frame, size_t size) {
+// The copy is made outside the lock: the writer, which takes frames under it, keeps writing
+// meanwhile. Only the streaming thread appends, so the room found stays there.
+bool QueueCopy(const uint8_t* data, size_t size, bool compressed) {
     RecordQueue& q = g_pipeline.queue;
-    uint8_t* copy = ReserveRecordCopy(q, size);
-    if (copy != nullptr) std::memcpy(copy, frame, size);
+    RecordFrame copy = ReserveRecordCopy(q, size, compressed);
+    if (copy.data != nullptr) std::memcpy(copy.data, data, size);
     bool queued = false;
     EnterCriticalSection(&q.queueLock);
-    if (copy != nullptr) {
+    if (copy.data != nullptr) {
         try {
-            q.frames.push_back({copy, size});
+            q.frames.push_back(copy);
+            q.bytes += size;
             queued = true;
         } catch (...) {
-            HeapFree(GetProcessHeap(), 0, copy);
+            HeapFree(GetProcessHeap(), 0, copy.data);
         }
         if (queued && q.frameReady != nullptr) SetEvent(q.frameReady);
     }
     if (!queued) ++q.dropped;
     LeaveCriticalSection(&q.queueLock);
     return queued;
+}
+
+}  // namespace
+
+bool Pipeline_QueueRecordFrame(const uint8_t* frame, size_t size) {
+    return QueueCopy(frame, size, false);
+}
+
+bool Pipeline_QueueRecordSample(const uint8_t* sample, size_t size) {
+    return QueueCopy(sample, size, true);
+}
+
+bool Pipeline_SamplesPassThrough() {
+    const VideoFormat& f = g_pipeline.format;
+    const PreviewFlags& p = g_pipeline.preview;
+    // The vertical flip, the enlargement of an interpolated stream and the digital zoom are the
+    // view's alone: the frames recorded are the camera's size and never carry them.
+    return f.recordCompressed && SameSubtype(f.subtype, kSubtypeMjpg) && !p.flipHorizontal &&
+           !p.gray && !p.binary && !p.invert && !p.emboss;
 }
 
 bool Pipeline_TakeRecordFrame(RecordFrame* frame) {
@@ -218,6 +249,7 @@ bool Pipeline_TakeRecordFrame(RecordFrame* frame) {
     if (taken) {
         *frame = q.frames.front();
         q.frames.pop_front();
+        q.bytes -= frame->size;
     }
     if (q.frames.empty() && q.frameReady != nullptr) ResetEvent(q.frameReady);
     LeaveCriticalSection(&q.queueLock);
@@ -258,6 +290,7 @@ void Pipeline_DiscardRecordQueue() {
     for (RecordFrame& f : g_pipeline.queue.spares) HeapFree(GetProcessHeap(), 0, f.data);
     g_pipeline.queue.frames.clear();
     g_pipeline.queue.spares.clear();
+    g_pipeline.queue.bytes = 0;
     LeaveCriticalSection(&g_pipeline.queue.queueLock);
 }
 

@@ -27,6 +27,7 @@ struct VideoFormat {
     volatile LONG recording;
     volatile LONG paused;
     volatile LONG startNotified;
+    volatile LONG recordCompressed;  // the file being written is MJPG: samples may pass through
     wchar_t recordPath[260];
 };
 
@@ -40,11 +41,15 @@ struct FrameRing {
 struct RecordFrame {
     uint8_t* data;  // heap copy owned by the queue until the writer takes it
     size_t size;
+    size_t capacity;  // of the block, which is kept for later copies that fit it
+    bool compressed;  // the camera's own JPEG sample, not a decoded frame
 };
 
 struct RecordQueue {
     RingQueue<RecordFrame> frames;  // room for `limit` made at the start: appending never allocates
     size_t limit;   // frames it may hold (0: any number); more are dropped, not queued
+    size_t byteLimit;  // bytes of copies it may hold (0: any number)
+    size_t bytes;      // bytes of the copies it holds
     LONG dropped;   // frames of this recording that never reached the file
     // Copies the writer has finished with, kept for the next frames: a frame-sized heap
     // block taken fresh for every frame costs more than copying the frame into it.
@@ -95,13 +100,18 @@ void Pipeline_MarkGraphActive();
 const uint8_t* Pipeline_CurrentFrame();
 // Part of closing a device: frees the ring, clears the flags and the format.
 void Pipeline_Reset();
-// A recording starts: the queue is emptied, holds at most `limit` frames from now on (room for
-// them and for the writer's spare copies is made here, not on the streaming thread) and counts
-// its drops from 0.
-void Pipeline_StartRecordQueue(size_t limit);
+// A recording starts: the queue is emptied, holds at most `limit` frames and `byteLimit` bytes
+// from now on (room for them and for the writer's spare copies is made here, not on the
+// streaming thread) and counts its drops from 0.
+void Pipeline_StartRecordQueue(size_t limit, size_t byteLimit);
 // Appends a copy of one frame for the recorder (streaming thread). False when the frame is
 // dropped because the queue is full or memory ran out.
 bool Pipeline_QueueRecordFrame(const uint8_t* frame, size_t size);
+// The same for a camera's JPEG sample written to a compressed video as it came.
+bool Pipeline_QueueRecordSample(const uint8_t* sample, size_t size);
+// Whether a recording writes this stream's samples themselves: a compressed video of an MJPG
+// camera whose frames are recorded as they come (no horizontal flip, no filter).
+bool Pipeline_SamplesPassThrough();
 // The writer takes the oldest frame (false when there is none); frameReady is reset when
 // the queue becomes empty. The writer hands the copy back when it is done with it.
 bool Pipeline_TakeRecordFrame(RecordFrame* frame);

@@ -12,6 +12,8 @@
 #include "app/app_messages.h"
 #include "capture/capture_graph.h"
 #include "capture/device_lifecycle.h"
+#include "pipeline/mjpg_encode.h"
+#include "pipeline/mjpg_tables.h"
 #include "pipeline/perf_log.h"
 #include "pipeline/video_format.h"
 #include "recording/record_timing.h"
@@ -28,6 +30,9 @@ constexpr DWORD kKeyFrameEvery = 15;
 constexpr DWORD kCompressFlags = AVICOMPRESSF_KEYFRAMES | AVICOMPRESSF_VALID;
 constexpr wchar_t kStreamName[] = L"Quellix 1.4";
 const DWORD kDibHandler = mmioFOURCC('D', 'I', 'B', ' ');
+const DWORD kMjpgHandler = mmioFOURCC('M', 'J', 'P', 'G');
+// Enough of a finished file to hold its headers, which come first.
+constexpr DWORD kHeaderReadBytes = 16384;
 
 // What one writer thread owns: its file and its copy of the stream's shape.
 struct Writer {
@@ -44,6 +49,15 @@ struct Writer {
     int64_t framesToCome = 0;  // what may still reach the file after a split is asked for
     std::wstring folder;       // where free space is measured
     std::vector<uint8_t> dib;  // one frame's rows, bottom-up and padded
+    // A compressed video: frames are JPEG samples of varying size.
+    bool compressed = false;
+    std::wstring path;
+    MjpgEncoder encoder;
+    std::vector<uint8_t> withTables;  // a sample with the standard Huffman tables put in
+    int64_t framesCost = 0;           // the file's bytes of chunks and index entries so far
+    int64_t bytesToCome = 0;          // what may still reach the file after a split is asked for
+    uint32_t largest = 0;
+    bool full = false;                // a frame did not fit below the file's size limit
 };
 
 // TESSALOOM_SPLIT_BYTES lowers the split size of the running program, so that a long run
@@ -67,6 +81,7 @@ struct RecorderState {
     std::atomic<int64_t> reserve{kDefaultReserve};
     int64_t splitBytes = SplitBytesFromEnvironment();
     bool aviFileStarted = false;
+    std::atomic<bool> compressedVideo{false};  // for the files started from now on
 };
 
 RecorderState g_recorder;
@@ -87,22 +102,24 @@ bool WriterRunning() {
     return false;
 }
 
-BITMAPINFOHEADER StreamFormat(int width, int height) {
+// A compressed stream announces the raw size until the file is closed and its largest
+// sample is known.
+BITMAPINFOHEADER StreamFormat(int width, int height, bool compressed) {
     BITMAPINFOHEADER format = {};
     format.biSize = sizeof format;
     format.biWidth = width;
-    format.biHeight = height;  // positive: rows bottom-up
+    format.biHeight = height;  // positive: rows bottom-up (a JPEG has its own order)
     format.biPlanes = 1;
     format.biBitCount = 24;
-    format.biCompression = BI_RGB;
+    format.biCompression = compressed ? kMjpgHandler : BI_RGB;
     format.biSizeImage = static_cast<DWORD>(DibImageSize(width, height));
     return format;
 }
 
-AVISTREAMINFOW StreamHeader(int width, int height, float frameRate) {
+AVISTREAMINFOW StreamHeader(int width, int height, float frameRate, bool compressed) {
     AVISTREAMINFOW header = {};
     header.fccType = streamtypeVIDEO;
-    header.fccHandler = kDibHandler;
+    header.fccHandler = compressed ? kMjpgHandler : kDibHandler;
     header.dwScale = kStreamScale;
     header.dwRate = StreamRate(frameRate);
     header.dwSuggestedBufferSize = static_cast<DWORD>(DibImageSize(width, height));
@@ -113,15 +130,20 @@ AVISTREAMINFOW StreamHeader(int width, int height, float frameRate) {
 }
 
 // The frames are written through the 'DIB ' compressor's stream, or straight into the raw
-// stream when none can be made.
+// stream when none can be made. JPEG samples are compressed already: they go into the raw one.
 bool MakeWriteStream(Writer& w) {
+    BITMAPINFOHEADER format = StreamFormat(w.width, w.height, w.compressed);
+    if (w.compressed) {
+        w.writeStream = w.stream;
+        AVIStreamAddRef(w.stream);
+        return AVIStreamSetFormat(w.writeStream, 0, &format, sizeof format) == AVIERR_OK;
+    }
     AVICOMPRESSOPTIONS options = {};
     options.fccType = streamtypeVIDEO;
     options.fccHandler = kDibHandler;
     options.dwKeyFrameEvery = kKeyFrameEvery;
     options.dwQuality = static_cast<DWORD>(-1);
     options.dwFlags = kCompressFlags;
-    BITMAPINFOHEADER format = StreamFormat(w.width, w.height);
     if (AVIMakeCompressedStream(&w.writeStream, w.stream, &options, nullptr) == AVIERR_OK &&
         w.writeStream != nullptr &&
         AVIStreamSetFormat(w.writeStream, 0, &format, sizeof format) == AVIERR_OK) {
@@ -139,7 +161,7 @@ bool OpenFile(Writer& w, const wchar_t* path, float frameRate) {
         w.file = nullptr;
         return false;
     }
-    AVISTREAMINFOW header = StreamHeader(w.width, w.height, frameRate);
+    AVISTREAMINFOW header = StreamHeader(w.width, w.height, frameRate, w.compressed);
     if (AVIFileCreateStreamW(w.file, &w.stream, &header) == AVIERR_OK && w.stream != nullptr &&
         MakeWriteStream(w)) {
         return true;
@@ -149,10 +171,10 @@ bool OpenFile(Writer& w, const wchar_t* path, float frameRate) {
     return false;
 }
 
-bool RoomOnDisk(const Writer& w) {
+bool RoomOnDisk(const Writer& w, size_t frameBytes) {
     ULARGE_INTEGER available = {};
     if (!GetDiskFreeSpaceExW(w.folder.c_str(), &available, nullptr, nullptr)) return true;
-    const uint64_t needed = w.dib.size() + static_cast<uint64_t>(g_recorder.reserve.load());
+    const uint64_t needed = frameBytes + static_cast<uint64_t>(g_recorder.reserve.load());
     return available.QuadPart >= needed;
 }
 
@@ -160,11 +182,67 @@ bool RoomOnDisk(const Writer& w) {
 // dropped when the file is closed.
 int64_t FramesLeft(const Writer& w) { return AviFramesLeft(w.frameIndex, w.dib.size()); }
 
+// No frame is taken any more: the file waits for the split. A compressed file stops while a
+// frame of the raw size would still fit.
+bool FileFull(const Writer& w) {
+    if (!w.compressed) return FramesLeft(w) == 0;
+    return w.full || AviBytesLeft(w.framesCost) < AviFrameCost(w.frameBytes);
+}
+
+// The JPEG to write for a queued copy: the sample (with the standard tables put in where it
+// has none), or the frame encoded. False when there is nothing playable to write.
+bool JpegOf(Writer& w, const RecordFrame& frame, const uint8_t** jpeg, size_t* size) {
+    if (!frame.compressed) {
+        return frame.size == w.frameBytes &&
+               w.encoder.Encode(frame.data, w.width, w.height, jpeg, size);
+    }
+    const JpegHeaderFacts header = ReadJpegHeader(frame.data, frame.size);
+    if (!header.valid) return false;
+    *jpeg = frame.data;
+    *size = frame.size;
+    if (header.huffmanTables) return true;
+    try {
+        if (!InsertStandardHuffmanTables(frame.data, frame.size, &w.withTables)) return false;
+    } catch (...) {
+        return false;  // out of memory: this frame is lost
+    }
+    *jpeg = w.withTables.data();
+    *size = w.withTables.size();
+    return true;
+}
+
+// As WriteFrame, for a compressed file: a frame that cannot be made playable or would cross
+// the file's size limit is skipped.
+bool WriteCompressedFrame(Writer& w, const RecordFrame& frame) {
+    WriteTimer timer;
+    const uint8_t* jpeg = nullptr;
+    size_t size = 0;
+    if (!JpegOf(w, frame, &jpeg, &size)) return true;
+    if (AviFrameCost(size) > AviBytesLeft(w.framesCost)) {
+        w.full = true;
+        g_recorder.roomRunningOut = true;
+        return true;
+    }
+    if (!RoomOnDisk(w, size)) return false;
+    LONG written = 0;
+    const HRESULT result = AVIStreamWrite(w.writeStream, w.frameIndex, 1, const_cast<uint8_t*>(jpeg),
+                                          static_cast<LONG>(size), AVIIF_KEYFRAME, nullptr, &written);
+    ++w.frameIndex;
+    if (FAILED(result)) return false;
+    w.framesCost += AviFrameCost(size);
+    if (size > w.largest) w.largest = static_cast<uint32_t>(size);
+    g_recorder.bytesWritten += written;
+    ++g_recorder.framesWritten;
+    g_recorder.roomRunningOut = AviBytesLeft(w.framesCost) <= w.bytesToCome;
+    return true;
+}
+
 // False when the frame could not be written; nothing is written after that.
 bool WriteFrame(Writer& w, const RecordFrame& frame) {
+    if (w.compressed) return WriteCompressedFrame(w, frame);
     if (frame.size != w.frameBytes) return true;  // not of this stream: skipped
     WriteTimer timer;
-    if (!RoomOnDisk(w)) return false;
+    if (!RoomOnDisk(w, w.dib.size())) return false;
     FrameToDibRows(frame.data, w.width, w.height, w.dib.data());
     LONG written = 0;
     const HRESULT result = AVIStreamWrite(w.writeStream, w.frameIndex, 1, w.dib.data(),
@@ -198,19 +276,36 @@ void WriteAndCount(Writer& w, const RecordFrame& frame, bool draining) {
     Pipeline_ReturnRecordFrame(frame);
 }
 
+// The header announces the largest sample, known only now; AVIFile wrote the raw size.
+void AnnounceLargestSample(const Writer& w) {
+    if (!w.compressed || w.largest == 0) return;
+    HANDLE file = CreateFileW(w.path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    std::vector<uint8_t> head(kHeaderReadBytes);
+    DWORD read = 0, written = 0;
+    if (ReadFile(file, head.data(), kHeaderReadBytes, &read, nullptr) &&
+        SetLargestSampleInHeader(head.data(), read, w.largest) &&
+        SetFilePointer(file, 0, nullptr, FILE_BEGIN) == 0) {
+        WriteFile(file, head.data(), read, &written, nullptr);
+    }
+    CloseHandle(file);
+}
+
 DWORD WINAPI WriterThread(void* param) {
     std::unique_ptr<Writer> w(static_cast<Writer*>(param));
     RecordFrame frame;
     do {
-        if (FramesLeft(*w) == 0) {
+        if (FileFull(*w)) {
             Sleep(kFrameWaitMs);  // full: waiting for the split
         } else if (WaitForSingleObject(w->frameReady, kFrameWaitMs) == WAIT_OBJECT_0 &&
                    Pipeline_TakeRecordFrame(&frame)) {
             WriteAndCount(*w, frame, false);
         }
     } while (g_pipeline.format.recording);
-    while (FramesLeft(*w) > 0 && Pipeline_TakeRecordFrame(&frame)) WriteAndCount(*w, frame, true);
+    while (!FileFull(*w) && Pipeline_TakeRecordFrame(&frame)) WriteAndCount(*w, frame, true);
     ReleaseFile(*w);
+    AnnounceLargestSample(*w);
     SetEvent(w->writerDone);
     return 0;
 }
@@ -243,18 +338,22 @@ bool StartRecording() {
     w->writerDone = q.writerDone;
     w->mainWindow = GetParent(f.viewWindow);
     w->folder = FolderOf(f.recordPath);
+    w->path = f.recordPath;
+    w->compressed = g_recorder.compressedVideo;
     const float rate = f.frameRate;
     w->frameDuration = FrameDuration(rate);
     try {
-        w->dib.resize(DibImageSize(w->width, w->height));
+        if (!w->compressed) w->dib.resize(DibImageSize(w->width, w->height));
     } catch (...) {
         return false;
     }
     if (!OpenFile(*w, f.recordPath, rate)) return false;
 
-    const size_t queueLimit = RecordQueueLimit(w->frameBytes, rate);
-    w->framesToCome = static_cast<int64_t>(queueLimit) + 1;  // the queue and the frame in hand
-    Pipeline_StartRecordQueue(queueLimit);
+    const RecordQueueBounds queue = RecordQueueBoundsFor(w->frameBytes, rate, w->compressed);
+    w->framesToCome = static_cast<int64_t>(queue.frames) + 1;  // the queue and the frame in hand
+    w->bytesToCome = AviBytesToCome(queue, w->frameBytes);
+    // Raw frames are bounded by their number, which is the same bound.
+    Pipeline_StartRecordQueue(queue.frames, w->compressed ? queue.bytes : 0);
     g_recorder.recordedTime = 0;
     g_recorder.bytesWritten = 0;
     g_recorder.framesWritten = 0;
@@ -264,6 +363,7 @@ bool StartRecording() {
     ResetEvent(q.writerDone);
     f.paused = 0;
     f.startNotified = 0;
+    f.recordCompressed = w->compressed ? 1 : 0;
     f.recording = 1;
     Writer* owned = w.release();
     g_recorder.thread = CreateThread(nullptr, 0, &WriterThread, owned, 0, nullptr);
@@ -309,3 +409,5 @@ bool Recorder_WriteStopped() { return g_recorder.writeStopped; }
 void Recorder_SetFreeSpaceReserve(int64_t bytes) { g_recorder.reserve = bytes; }
 int64_t Recorder_SplitBytes() { return g_recorder.splitBytes; }
 void Recorder_SetSplitBytes(int64_t bytes) { g_recorder.splitBytes = bytes; }
+bool Recorder_CompressedVideo() { return g_recorder.compressedVideo; }
+void Recorder_SetCompressedVideo(bool on) { g_recorder.compressedVideo = on; }

@@ -1,5 +1,6 @@
-// The video writer: frames of the record queue appended to an uncompressed AVI file by a
-// worker thread, one thread per file. Start and stop run on the main thread.
+// The video writer: frames of the record queue appended to an AVI file by a worker thread, one
+// thread per file: uncompressed, or MJPG of the camera's own samples and of frames it encodes.
+// Start and stop run on the main thread.
 #pragma once
 #include <windows.h>
 
@@ -33,3 +34,6 @@ void Recorder_SetFreeSpaceReserve(int64_t bytes);
 // TESSALOOM_SPLIT_BYTES from the environment). Tests lower it to see a split within seconds.
 int64_t Recorder_SplitBytes();
 void Recorder_SetSplitBytes(int64_t bytes);
+// Whether the files started from now on are MJPG (off: uncompressed, the default).
+bool Recorder_CompressedVideo();
+void Recorder_SetCompressedVideo(bool on);

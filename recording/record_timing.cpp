@@ -13,6 +13,7 @@ constexpr float kSlowestTimedRate = 5.0f;
 constexpr float kQueueSeconds = 2.0f;
 constexpr size_t kQueueBytes = size_t{256} << 20;
 constexpr size_t kFewestQueued = 2;
+constexpr size_t kCompressedFramesPerFrame = 16;
 
 }  // namespace
 
@@ -68,6 +69,65 @@ size_t RecordQueueLimit(size_t frameBytes, float measuredRate) {
         static_cast<size_t>(std::ceil(UsableFrameRate(measuredRate) * kQueueSeconds));
     const size_t byBytes = frameBytes == 0 ? bySeconds : kQueueBytes / frameBytes;
     return std::max(std::min(bySeconds, byBytes), kFewestQueued);
+}
+
+int64_t AviFrameCost(size_t frameBytes) {
+    return static_cast<int64_t>(frameBytes + (frameBytes & 1)) + kAviChunkHeaderBytes +
+           kAviIndexEntryBytes;
+}
+
+int64_t AviBytesLeft(int64_t framesCost) { return kAviFileLimit - AviFileBytes(0, 0) - framesCost; }
+
+RecordQueueBounds RecordQueueBoundsFor(size_t frameBytes, float measuredRate, bool compressed) {
+    const size_t frames = RecordQueueLimit(frameBytes, measuredRate);
+    return {compressed ? frames * kCompressedFramesPerFrame : frames, frames * frameBytes};
+}
+
+int64_t AviBytesToCome(const RecordQueueBounds& queue, size_t frameBytes) {
+    const int64_t perFrame = AviFrameCost(1);  // the padding byte of an odd size included
+    return static_cast<int64_t>(queue.bytes) + static_cast<int64_t>(queue.frames) * perFrame +
+           AviFrameCost(frameBytes);
+}
+
+namespace {
+
+uint32_t Le32(const uint8_t* p) {
+    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
+
+void PutLe32(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+// Walks the chunks of [at, end), descending into lists; counts the fields it set.
+int PatchChunks(uint8_t* d, size_t at, size_t end, uint32_t largest) {
+    int set = 0;
+    while (at + 8 <= end) {
+        const uint32_t size = Le32(d + at + 4);
+        const size_t body = at + 8;
+        if (size > end - body) break;
+        if (std::memcmp(d + at, "LIST", 4) == 0 && size >= 4 && std::memcmp(d + body, "movi", 4) != 0) {
+            set += PatchChunks(d, body + 4, body + size, largest);
+        } else if (std::memcmp(d + at, "strh", 4) == 0 && size >= 40) {
+            PutLe32(d + body + 36, largest);  // dwSuggestedBufferSize
+            ++set;
+        } else if (std::memcmp(d + at, "strf", 4) == 0 && size >= 24) {
+            PutLe32(d + body + 20, largest);  // biSizeImage
+            ++set;
+        }
+        at = body + size + (size & 1);
+    }
+    return set;
+}
+
+}  // namespace
+
+bool SetLargestSampleInHeader(uint8_t* file, size_t length, uint32_t largest) {
+    if (file == nullptr || length < 12 || std::memcmp(file, "RIFF", 4) != 0 ||
+        std::memcmp(file + 8, "AVI ", 4) != 0) {
+        return false;
+    }
+    return PatchChunks(file, 12, length, largest) == 2;
 }
 
 int TimeLimitPosition(int32_t seconds) {

@@ -50,6 +50,27 @@ int64_t AviFramesLeft(int64_t frames, size_t frameBytes);
 // and never fewer than two.
 size_t RecordQueueLimit(size_t frameBytes, float measuredRate);
 
+// Compressed video: frames of varying size, each with its chunk and index entry.
+int64_t AviFrameCost(size_t frameBytes);
+// Bytes a file whose frames cost `framesCost` so far can still take below kAviFileLimit.
+int64_t AviBytesLeft(int64_t framesCost);
+
+// What the record queue may hold: as many bytes as RecordQueueLimit's frames of `frameBytes`,
+// and, for compressed samples of a tenth of that or less, that many times more frames.
+struct RecordQueueBounds {
+    size_t frames;
+    size_t bytes;
+};
+RecordQueueBounds RecordQueueBoundsFor(size_t frameBytes, float measuredRate, bool compressed);
+// The most a compressed file may still be given once a split is asked for: the full queue and
+// one raw-sized frame in hand, all with their chunk headers and index entries.
+int64_t AviBytesToCome(const RecordQueueBounds& queue, size_t frameBytes);
+
+// The file's stream header and format, in the first `length` bytes of a finished AVI, made to
+// announce `largest` as the biggest sample (dwSuggestedBufferSize, biSizeImage). False when
+// they are not there.
+bool SetLargestSampleInHeader(uint8_t* file, size_t length, uint32_t largest);
+
 // The record dialog's time limits: the six listed choices and the values behind the list.
 constexpr int kListedTimeLimits = 6;
 constexpr int kTimeLimitValues = 11;

@@ -160,6 +160,7 @@ constexpr int kCmdCameraToolbarTop = 3036;  // the camera toolbar's top picture;
 constexpr int kCmdSaveForAnalysis = 3101;
 constexpr int kCmdCopyMeasurements = 3102;
 constexpr int kCmdScaleBar = 3103;
+constexpr int kCmdCompressedVideo = 3104;
 constexpr int kCmdCameraSettings = 3105;
 
 // Commands to the control panel and both toolbars.

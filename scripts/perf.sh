@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # make perf: the program as a user runs it. The simulated microscope sends 1920x1080 MJPG at
 # 30 frames a second; the program runs maximised in a 1600x900 desktop in each state (plain;
-# crossline and five shapes; gray and horizontal flip; recording a video) for
+# crossline and five shapes; gray and horizontal flip; recording a video, uncompressed, as
+# MJPG passed through, and as MJPG encoded from the gray flipped picture) for
 # PERF_SECONDS (30) after a warm-up, in its measurement mode, and the figures are printed in
 # one table beside the anchor measured in the same run: the camera's own samples decoded
 # natively by TurboJPEG with a reused handle. Not part of `make test`.
@@ -24,7 +25,7 @@ BENCH="$TL_BUILD/bench/bench/tessaloom_bench"
 OUT="$TL_BUILD/perf"
 SECONDS_PER_STATE="${PERF_SECONDS:-30}"
 WARMUP_MS=6000
-STATES="${PERF_STATES:-plain overlay gray-flip recording}"
+STATES="${PERF_STATES:-plain overlay gray-flip recording mjpg-record gray-flip-mjpg-record}"
 TICK=$(getconf CLK_TCK)
 mkdir -p "$OUT"
 
@@ -67,6 +68,13 @@ set_state() {
   case "$1" in
     plain) return 0 ;;
     recording) wine_run 60 explorer "$DESKTOP" "$DRIVER" record ;;
+    mjpg-record)
+      wine_run 60 explorer "$DESKTOP" "$DRIVER" compressed &&
+        wine_run 60 explorer "$DESKTOP" "$DRIVER" record ;;
+    gray-flip-mjpg-record)
+      wine_run 60 explorer "$DESKTOP" "$DRIVER" gray-flip &&
+        wine_run 60 explorer "$DESKTOP" "$DRIVER" compressed &&
+        wine_run 60 explorer "$DESKTOP" "$DRIVER" record ;;
     *) wine_run 60 explorer "$DESKTOP" "$DRIVER" "$1" ;;
   esac
 }
@@ -80,6 +88,8 @@ clear_media() { rm -f "$MEDIA"/*.avi "$MEDIA"/*.jpg "$MEDIA"/*.png; }
 run_state() {
   local state=$1 log="$OUT/$1.txt" camlog="$OUT/$1-camera.txt" ext="$OUT/$1-external.txt"
   rm -f "$log" "$camlog" "$ext"
+  # Every state starts uncompressed: the compressed-video command toggles a remembered switch.
+  wine_run 60 reg delete 'HKCU\Software\Tessaloom\More' /v CompressedVideo /f
   echo "perf: $state: anchor" >&2
   local anchor
   anchor=$(anchors)
@@ -110,11 +120,20 @@ run_state() {
   wine_run 60 explorer "$DESKTOP" "$DRIVER" close
   for _ in $(seq 1 300); do app_pid >/dev/null || break; sleep 0.1; done
   wait "$runner" 2>/dev/null
+  # The videos' bytes per frame, over every frame they hold.
+  local video_bytes=0 video_frames=0 f
+  for f in "$MEDIA"/*.avi; do
+    [ -f "$f" ] || continue
+    video_bytes=$((video_bytes + $(stat -c %s "$f")))
+    video_frames=$((video_frames + $(ffprobe -v error -select_streams v:0 -show_entries stream=nb_frames -of csv=p=0 "$f" 2>/dev/null || echo 0)))
+  done
   clear_media
   {
     echo "$anchor"
     echo "load_start $load0"
     echo "load_end $(cut -d' ' -f1 /proc/loadavg)"
+    awk -v b="$video_bytes" -v n="$video_frames" -v raw=$((1920 * 1080 * 3)) 'BEGIN {
+      if (n > 0 && b > 0) printf "ext_file_bytes_per_frame %d\next_file_of_uncompressed %.3f\n", b / n, b / n / raw }'
     awk -v a0="$a0" -v a1="$a1" -v w0="$w0" -v w1="$w1" -v x0="$x0" -v x1="$x1" \
         -v t0="$t0" -v t1="$t1" 'BEGIN {
       s = t1 - t0
@@ -196,6 +215,8 @@ table() {
   row "  write per frame p95" "" $(each "" write_wall 4)
   row "  write per frame, writer CPU, mean" "" $(each "" write_cpu 6)
   row "  writer thread CPU, cores" "" $(each "" cpu_cores_writer)
+  row "  file bytes per frame" "" $(each -external ext_file_bytes_per_frame)
+  row "  file / uncompressed frame" "<= 0.125" $(each -external ext_file_of_uncompressed)
 }
 
 for tool in "$EXE" "$TOOL" "$DRIVER" "$BENCH"; do

@@ -28,6 +28,7 @@ const MoreText kMoreTexts[] = {
     {"more tilt", u"Tilt:", u"垂直转动:", u"チルト:"},
     {"more roll", u"Roll:", u"旋转:", u"ロール:"},
     {"more close", u"Close", u"关闭", u"閉じる"},
+    {"more compressed video", u"Compressed video (MJPG)", u"压缩视频 (MJPG)", u"圧縮ビデオ (MJPG)"},
 };
 
 }  // namespace

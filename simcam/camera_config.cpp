@@ -224,6 +224,7 @@ bool ParseMode(const std::string& text, SimMode* mode) {
     else if (t == "colorbar") *mode = SimMode::ColorBar;
     else if (t == "bad") *mode = SimMode::Bad;
     else if (t == "stalled") *mode = SimMode::Stalled;
+    else if (t == "nohuffman") *mode = SimMode::NoHuffman;
     else return false;
     return true;
 }
@@ -233,6 +234,7 @@ const char* ModeName(SimMode mode) {
         case SimMode::ColorBar: return "colorbar";
         case SimMode::Bad: return "bad";
         case SimMode::Stalled: return "stalled";
+        case SimMode::NoHuffman: return "nohuffman";
         default: return "live";
     }
 }
@@ -285,7 +287,7 @@ bool ApplySetting(CameraConfig* config, const std::string& rawKey, const std::st
                        std::to_string(kMaxFps));
         return true;
     }
-    if (key == "mode") return ParseMode(value, &config->mode) || bad("mode is live, colorbar, bad or stalled");
+    if (key == "mode") return ParseMode(value, &config->mode) || bad("mode is live, colorbar, bad, stalled or nohuffman");
     bool* flag = key == "still"           ? &config->stillPin
                  : key == "procamp"       ? &config->procAmp
                  : key == "cameracontrol" ? &config->cameraControl

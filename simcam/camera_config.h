@@ -22,8 +22,9 @@ struct SimFormat {
 
 // live: the microscope scene; colorbar: the test frame; bad: a cycle of damaged samples
 // (wrong-size, truncated and corrupt MJPG, short YUY2) between good ones; stalled: plugged
-// and running but sending nothing, like a camera whose sensor hung.
-enum class SimMode { Live, ColorBar, Bad, Stalled };
+// and running but sending nothing, like a camera whose sensor hung; nohuffman: the live scene
+// with MJPG samples that leave out their Huffman tables, as many cameras send them.
+enum class SimMode { Live, ColorBar, Bad, Stalled, NoHuffman };
 
 // The camera properties, in the order the control tool lists them.
 enum SimProperty {

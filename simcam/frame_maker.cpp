@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "pipeline/color_bar.h"
+#include "pipeline/mjpg_tables.h"
 
 namespace {
 
@@ -84,6 +85,7 @@ bool FrameMaker::Render(const SimFormat& format, SimMode mode, const SceneContro
         return out->good.size() <= capacity;
     }
     out->good = EncodeFitting(bgr_.data(), format.width, format.height, capacity);
+    if (mode == SimMode::NoHuffman) RemoveHuffmanTables(&out->good);
     if (mode == SimMode::Bad)
         out->halfSize = EncodeFitting(HalveBgr(bgr_, format.width, format.height).data(),
                                       format.width / 2, format.height / 2, capacity);

@@ -21,7 +21,7 @@ constexpr int kNoListener = 3;   // still: no running still stream for this came
 const char kUsage[] =
     "usage:\n"
     "  simcam plug NAME [--vid HEX] [--pid HEX] [--friendly TEXT] [--formats LIST]\n"
-    "                   [--fps N] [--mode live|colorbar|bad|stalled] [--no-still] [--no-procamp]\n"
+    "                   [--fps N] [--mode live|colorbar|bad|stalled|nohuffman] [--no-still] [--no-procamp]\n"
     "                   [--no-cameracontrol] [--videoinfo2] [KEY=VALUE...]\n"
     "  simcam unplug NAME|--all\n"
     "  simcam still NAME\n"

@@ -117,4 +117,56 @@ TEST(RecordTiming, AFileTakesFramesOnlyWhileTheyAndTheirIndexEndBelowTwoGiB) {
     EXPECT_EQ(AviFramesLeft(0, exact + 2), 0);
 }
 
+// Compressed frames of any size: the same limit, counted byte by byte, and a queue of the same
+// memory that holds more frames; the header learns the largest sample once the file is done.
+TEST(RecordTiming, CompressedFilesCountBytesAndTheHeaderGetsTheLargestSample) {
+    const size_t hd = 1920 * 1080 * 3;
+    EXPECT_EQ(AviBytesLeft(0), kAviFileLimit - AviFileBytes(0, hd));
+    EXPECT_EQ(AviBytesLeft(345 * AviFrameCost(hd)), kAviFileLimit - AviFileBytes(345, hd));
+    EXPECT_LT(AviBytesLeft(345 * AviFrameCost(hd)), AviFrameCost(hd));
+    EXPECT_EQ(AviFrameCost(301), 301 + 1 + 8 + 16);  // padded to even
+
+    const RecordQueueBounds raw = RecordQueueBoundsFor(hd, 30.0f, false);
+    const RecordQueueBounds mjpg = RecordQueueBoundsFor(hd, 30.0f, true);
+    EXPECT_EQ(raw.frames, 43u);
+    EXPECT_EQ(raw.bytes, 43 * hd);
+    EXPECT_EQ(mjpg.bytes, raw.bytes);
+    EXPECT_EQ(mjpg.frames, 16 * raw.frames);
+    EXPECT_EQ(AviBytesToCome(mjpg, hd), static_cast<int64_t>(43 * hd + 688 * 26) + AviFrameCost(hd));
+
+    // RIFF, hdrl with avih, strl with strh and strf, then movi: the two sizes are set.
+    std::vector<uint8_t> file;
+    const auto put = [&file](const char* tag, uint32_t size) {
+        file.insert(file.end(), tag, tag + 4);
+        for (int i = 0; i < 4; ++i) file.push_back(static_cast<uint8_t>(size >> (8 * i)));
+    };
+    const auto pad = [&file](size_t n) { file.insert(file.end(), n, 0xAB); };
+    put("RIFF", 1000000);
+    file.insert(file.end(), {'A', 'V', 'I', ' '});
+    put("LIST", 4 + 8 + 56 + 8 + 4 + 8 + 56 + 8 + 40);
+    file.insert(file.end(), {'h', 'd', 'r', 'l'});
+    put("avih", 56);
+    pad(56);
+    put("LIST", 4 + 8 + 56 + 8 + 40);
+    file.insert(file.end(), {'s', 't', 'r', 'l'});
+    put("strh", 56);
+    pad(56);
+    put("strf", 40);
+    pad(40);
+    put("LIST", 999000);
+    file.insert(file.end(), {'m', 'o', 'v', 'i'});
+    std::vector<uint8_t> patched = file;
+    ASSERT_TRUE(SetLargestSampleInHeader(patched.data(), patched.size(), 0x01020304));
+    const size_t strh = 12 + 12 + 64 + 12 + 8, strf = strh + 56 + 8;
+    for (size_t at : {strh + 36, strf + 20}) {
+        EXPECT_EQ(patched[at], 0x04);
+        EXPECT_EQ(patched[at + 3], 0x01);
+        std::memcpy(&patched[at], &file[at], 4);
+    }
+    EXPECT_EQ(patched, file);  // nothing else changed
+    EXPECT_FALSE(SetLargestSampleInHeader(patched.data(), strh, 1));  // cut before its stream
+    patched[8] = 'X';
+    EXPECT_FALSE(SetLargestSampleInHeader(patched.data(), patched.size(), 1));
+}
+
 }  // namespace

@@ -3,12 +3,14 @@
 // sample. Whatever the sample, decoding stays inside it and the frame; a sample TurboJPEG
 // decodes without any complaint must give exactly TurboJPEG's picture; and the decoder the
 // streaming thread keeps across samples (whatever the ones before it were) must decode each
-// exactly as a fresh one does.
+// exactly as a fresh one does. A sample without Huffman tables, as a compressed video writes
+// it with the standard ones put in, is the same picture.
 #include <turbojpeg.h>
 
 #include <vector>
 
 #include "pipeline/media_subtype.h"
+#include "pipeline/mjpg_tables.h"
 #include "pipeline/sample_processing.h"
 #include "tests/fuzz/fuzz_support.h"
 
@@ -50,6 +52,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     FUZZ_CHECK(FillFrameFromSample(kept, kSubtypeMjpg, width, height, sample.data(),
                                    sample.size(), keptFrame.data()) == result);
     if (result == FillResult::Filled) FUZZ_CHECK(keptFrame == frame);
+
+    std::vector<uint8_t> withTables;
+    if (InsertStandardHuffmanTables(sample.data(), sample.size(), &withTables)) {
+        FUZZ_CHECK(withTables.size() == sample.size() + StandardHuffmanSegment().size());
+        FUZZ_CHECK(ReadJpegHeader(withTables.data(), withTables.size()).huffmanTables);
+        std::vector<uint8_t> written(frame.size(), 0x5A);
+        const FillResult again = FillFrameFromSample(kSubtypeMjpg, width, height, withTables.data(),
+                                                     withTables.size(), written.data());
+        FUZZ_CHECK(again == result);
+        if (result == FillResult::Filled) FUZZ_CHECK(written == frame);
+    }
 
     std::vector<uint8_t> turbo;
     if (!sample.empty() && TurboDecode(sample.data(), sample.size(), width, height, turbo) == 0) {

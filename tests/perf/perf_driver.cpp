@@ -2,6 +2,7 @@
 // and window messages, as its toolbars and a user's mouse would.
 //   perf_driver overlay     crossline on (the view goes to 100 %) and five measured shapes
 //   perf_driver gray-flip   the Preview section's Gray and horizontal flip switches clicked
+//   perf_driver compressed  the view menu's Compressed video (MJPG) chosen (it toggles)
 //   perf_driver record      the record dialog opened, no time limit chosen and Start clicked
 //   perf_driver close       ends a recording through its dialog (the writer drains its queue
 //                           and closes the file), then asks the main window to close, so the
@@ -157,6 +158,8 @@ int wmain(int argc, wchar_t** argv) {
         Overlay(main);
     } else if (std::wcscmp(argv[1], L"gray-flip") == 0) {
         if (!GrayAndFlip(main)) return 2;
+    } else if (std::wcscmp(argv[1], L"compressed") == 0) {
+        Command(main, kCmdCompressedVideo);
     } else if (std::wcscmp(argv[1], L"record") == 0) {
         if (!Record(main)) return 2;
     } else if (std::wcscmp(argv[1], L"close") == 0) {

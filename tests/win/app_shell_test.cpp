@@ -29,6 +29,7 @@
 #include "measure/camera_view.h"
 #include "measure/shapes.h"
 #include "pipeline/video_format.h"
+#include "recording/avi_writer.h"
 #include "resources/resource_ids.h"
 #include "settings/app_settings.h"
 #include "settings/settings_store.h"
@@ -604,12 +605,14 @@ void CALLBACK ReadAndCloseMenu(HWND, UINT, UINT_PTR timer, DWORD) {
     EndMenu();
 }
 
-DWORD StoredScaleBar() {
+DWORD StoredMoreNumber(const wchar_t* name) {
     DWORD value = 99, size = sizeof value;
     RegGetValueW(HKEY_CURRENT_USER, (std::wstring(kTestSettingsKey) + L"\\More").c_str(),
-                 L"ScaleBar", RRF_RT_REG_DWORD, nullptr, &value, &size);
+                 name, RRF_RT_REG_DWORD, nullptr, &value, &size);
     return value;
 }
+
+DWORD StoredScaleBar() { return StoredMoreNumber(L"ScaleBar"); }
 
 TEST_F(AppShellTest, TheViewsRightButtonOpensTheExtrasMenuAndTheScaleBarIsRemembered) {
     ASSERT_NE(CreateMain(0, 0, 1300, 850), nullptr);
@@ -618,7 +621,7 @@ TEST_F(AppShellTest, TheViewsRightButtonOpensTheExtrasMenuAndTheScaleBarIsRememb
     const UINT_PTR timer = SetTimer(nullptr, 0, 50, &ReadAndCloseMenu);
     SendMessageW(view, WM_RBUTTONUP, 0, MAKELPARAM(100, 100));
     KillTimer(nullptr, timer);
-    ASSERT_EQ(g_shownMenu.size(), 4u);
+    ASSERT_EQ(g_shownMenu.size(), 5u);
     EXPECT_EQ(g_shownMenu[0].id, 3101u);
     EXPECT_EQ(g_shownMenu[0].text, L"Save for analysis");
     EXPECT_EQ(g_shownMenu[1].id, 3102u);
@@ -628,10 +631,13 @@ TEST_F(AppShellTest, TheViewsRightButtonOpensTheExtrasMenuAndTheScaleBarIsRememb
     EXPECT_TRUE(g_shownMenu[0].state & MF_GRAYED);
     EXPECT_TRUE(g_shownMenu[1].state & MF_GRAYED);
     EXPECT_FALSE(g_shownMenu[2].state & (MF_GRAYED | MF_CHECKED));
+    EXPECT_EQ(g_shownMenu[3].id, 3104u);
+    EXPECT_EQ(g_shownMenu[3].text, L"Compressed video (MJPG)");
+    EXPECT_FALSE(g_shownMenu[3].state & (MF_GRAYED | MF_CHECKED));  // uncompressed by default
     // No camera: no settings to change.
-    EXPECT_EQ(g_shownMenu[3].id, 3105u);
-    EXPECT_EQ(g_shownMenu[3].text, L"Camera settings\u2026");
-    EXPECT_TRUE(g_shownMenu[3].state & MF_GRAYED);
+    EXPECT_EQ(g_shownMenu[4].id, 3105u);
+    EXPECT_EQ(g_shownMenu[4].text, L"Camera settings\u2026");
+    EXPECT_TRUE(g_shownMenu[4].state & MF_GRAYED);
 
     SendMessageW(main_, WM_COMMAND, kCmdScaleBar, 0);
     EXPECT_TRUE(CameraView_ScaleBar());
@@ -644,12 +650,29 @@ TEST_F(AppShellTest, TheViewsRightButtonOpensTheExtrasMenuAndTheScaleBarIsRememb
     const std::vector<MenuItemSeen> japanese = ItemsOf(menu);
     DestroyMenu(menu);
     SelectLanguageTexts(kLanguageEnglish);
-    ASSERT_EQ(japanese.size(), 4u);
+    ASSERT_EQ(japanese.size(), 5u);
     EXPECT_EQ(japanese[2].text, L"スケールバー");
     EXPECT_TRUE(japanese[2].state & MF_CHECKED);
     SendMessageW(main_, WM_COMMAND, kCmdScaleBar, 0);
     EXPECT_FALSE(CameraView_ScaleBar());
     EXPECT_EQ(StoredScaleBar(), 0u);
+
+    // Compressed video: on, remembered across a restart, off again.
+    SendMessageW(main_, WM_COMMAND, kCmdCompressedVideo, 0);
+    EXPECT_TRUE(Recorder_CompressedVideo());
+    EXPECT_EQ(StoredMoreNumber(L"CompressedVideo"), 1u);
+    DestroyWindow(main_);
+    Recorder_SetCompressedVideo(false);
+    ASSERT_NE(CreateMain(0, 0, 1300, 850), nullptr);
+    EXPECT_TRUE(Recorder_CompressedVideo());
+    menu = ViewMenu_Build();
+    const std::vector<MenuItemSeen> withMjpg = ItemsOf(menu);
+    DestroyMenu(menu);
+    ASSERT_EQ(withMjpg.size(), 4u);
+    EXPECT_TRUE(withMjpg[3].state & MF_CHECKED);
+    SendMessageW(main_, WM_COMMAND, kCmdCompressedVideo, 0);
+    EXPECT_FALSE(Recorder_CompressedVideo());
+    EXPECT_EQ(StoredMoreNumber(L"CompressedVideo"), 0u);
 }
 
 // Draws a line with the mouse across the middle of the view.

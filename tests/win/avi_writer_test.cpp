@@ -6,12 +6,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "app/app_messages.h"
+#include "pipeline/grabber_callback.h"
+#include "pipeline/mjpg_encode.h"
+#include "pipeline/mjpg_tables.h"
 #include "recording/avi_writer.h"
 #include "recording/record_timing.h"
 #include "win/file_readers.h"
@@ -345,6 +349,161 @@ TEST_F(AviWriterTest, NoStartWithoutAFileAndNoFileLeftBehind) {
     EXPECT_EQ(g_pipeline.format.recording, 0);
     EXPECT_EQ(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
     StopRecording();  // nothing to stop: returns at once
+}
+
+// Compressed video. The camera's samples are handed to the preview's callback by the test, so
+// that what the file must hold is known byte for byte.
+class CompressedVideo {
+public:
+    CompressedVideo() { Recorder_SetCompressedVideo(true); }
+    ~CompressedVideo() { Recorder_SetCompressedVideo(false); }
+};
+
+std::vector<uint8_t> JpegOf(const std::vector<uint8_t>& frame) {
+    MjpgEncoder encoder;
+    const uint8_t* jpeg = nullptr;
+    size_t size = 0;
+    if (!encoder.Encode(frame.data(), 640, 480, &jpeg, &size)) return {};
+    return std::vector<uint8_t>(jpeg, jpeg + size);
+}
+
+void Deliver(std::vector<uint8_t> sample) {
+    g_grabberCallback.BufferCB(0.0, sample.data(), static_cast<LONG>(sample.size()));
+}
+
+std::vector<uint8_t> Chunk(const std::vector<uint8_t>& file, const AviFacts& avi, size_t i) {
+    const auto at = file.begin() + static_cast<ptrdiff_t>(avi.frameOffsets[i]);
+    return std::vector<uint8_t>(at, at + avi.frameSizes[i]);
+}
+
+double Psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+    if (a.size() != b.size() || a.empty()) return 0.0;
+    double sum = 0.0;
+    for (size_t i = 0; i < a.size(); ++i) sum += (a[i] - b[i]) * (a[i] - b[i]);
+    return sum == 0.0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 * static_cast<double>(a.size()) / sum);
+}
+
+std::vector<uint8_t> UpsideDown(const std::vector<uint8_t>& frame) {
+    std::vector<uint8_t> turned;
+    for (size_t row = 480; row-- > 0;) {
+        turned.insert(turned.end(), frame.begin() + static_cast<ptrdiff_t>(row * 1920),
+                      frame.begin() + static_cast<ptrdiff_t>((row + 1) * 1920));
+    }
+    return turned;
+}
+
+// The codec, the stream's declared frame count and the packets read, as ffprobe sees them.
+std::string ProbeCompressed(const std::wstring& path) {
+    return RunLinuxTool("ffprobe -v error -count_packets -select_streams v:0 -show_entries "
+                        "stream=codec_name,nb_frames,nb_read_packets -of default=nw=1 " +
+                        Quoted(path))
+        .output;
+}
+
+// Every frame decodes without a word from ffmpeg.
+void ExpectFfmpegDecodesSilently(const std::wstring& path) {
+    const ProgramResult decoded = RunLinuxTool("ffmpeg -v error -i " + Quoted(path) + " -f null -");
+    EXPECT_EQ(decoded.code, 0u);
+    EXPECT_EQ(decoded.output, "");
+}
+
+TEST_F(AviWriterTest, CompressedVideoKeepsTheCamerasSamplesAndEncodesWhatWasChanged) {
+    const std::wstring path = VideoPath(L"mjpg");
+    std::vector<uint8_t> withTables, expectedBare, truncated, shown, mirroredShown;
+    {
+        GraphPaused paused;
+        CompressedVideo compressed;
+        g_pipeline.format.frameRate = 30.0f;
+        withTables = JpegOf(CopyOfCurrentFrame());
+        std::vector<uint8_t> bare = withTables;
+        RemoveHuffmanTables(&bare);
+        ASSERT_TRUE(InsertStandardHuffmanTables(bare.data(), bare.size(), &expectedBare));
+        truncated.assign(withTables.begin(), withTables.begin() + withTables.size() * 2 / 3);
+        std::vector<uint8_t> unreadable = withTables;
+        for (size_t i = 2; i < 200; ++i) unreadable[i] = 0x11;
+        SetRecordPath(path);
+        ASSERT_TRUE(StartRecording());
+        Deliver(withTables);
+        shown = CopyOfCurrentFrame();
+        Deliver(bare);
+        Deliver(unreadable);  // not shown, so not written
+        Deliver(truncated);   // shown with its tail filled in: written as that picture
+        g_pipeline.preview.flipHorizontal = 1;
+        Deliver(withTables);
+        mirroredShown = CopyOfCurrentFrame();
+        g_pipeline.preview.flipHorizontal = 0;
+        ASSERT_TRUE(PumpUntil([] { return Recorder_FramesWritten() == 4; }, 5000));
+        StopRecording();
+    }
+    EXPECT_EQ(Recorder_FramesWritten(), 4);
+    const std::vector<uint8_t> file = ReadWholeFile(path);
+    const AviFacts avi = ParseAvi(file);
+    ASSERT_TRUE(avi.parsed) << avi.error;
+    EXPECT_EQ(avi.handler, "MJPG");
+    EXPECT_EQ(avi.compression, mmioFOURCC('M', 'J', 'P', 'G'));
+    EXPECT_EQ(avi.width, 640);
+    EXPECT_EQ(avi.height, 480);
+    EXPECT_EQ(avi.rate, 300u);
+    EXPECT_EQ(avi.scale, 10u);
+    EXPECT_EQ(avi.frame[2], 640);
+    EXPECT_EQ(avi.frame[3], 480);
+    ASSERT_EQ(avi.frameOffsets.size(), 4u);
+    EXPECT_EQ(avi.indexEntries, 4u);
+    EXPECT_EQ(avi.length, 4u);
+    EXPECT_TRUE(avi.allKeyFrames);
+    uint32_t largest = 0;
+    for (uint32_t size : avi.frameSizes) largest = std::max(largest, size);
+    EXPECT_EQ(avi.suggestedBufferSize, largest);
+    EXPECT_EQ(avi.sizeImage, largest);
+
+    EXPECT_EQ(Chunk(file, avi, 0), withTables);
+    EXPECT_EQ(Chunk(file, avi, 1), expectedBare);
+    const std::vector<uint8_t> refilled = Chunk(file, avi, 2);
+    EXPECT_EQ(CompleteJpegLength(refilled.data(), refilled.size()), refilled.size());
+
+    EXPECT_EQ(ProbeCompressed(path), "codec_name=mjpeg\nnb_frames=4\nnb_read_packets=4\n");
+    ExpectFfmpegDecodesSilently(path);
+    // As the view showed them: the right way up, and mirrored only where the view mirrored.
+    const std::vector<uint8_t> first = DecodeFrame(path, 0), last = DecodeFrame(path, 3);
+    EXPECT_GE(Psnr(first, shown), 35.0);
+    EXPECT_LT(Psnr(first, UpsideDown(shown)), Psnr(first, shown) - 10.0);
+    EXPECT_GE(Psnr(last, mirroredShown), 35.0);
+    EXPECT_LT(Psnr(last, shown), Psnr(last, mirroredShown) - 10.0);
+}
+
+// A camera that leaves out its Huffman tables: each frame gets the standard ones in front of
+// its scan, and every frame decodes.
+TEST_F(AviWriterTest, ACameraWithoutHuffmanTablesGivesAFileEveryPlayerDecodes) {
+    ASSERT_EQ(RunSimcam(L"set AviCam mode=nohuffman").code, 0u);
+    PumpFor(1000);  // pictures made before the change are no longer sent
+    const std::wstring path = VideoPath(L"nohuffman");
+    {
+        CompressedVideo compressed;
+        SetRecordPath(path);
+        ASSERT_TRUE(StartRecording());
+        EXPECT_TRUE(PumpUntil([] { return Recorder_FramesWritten() >= 15; }, 15000));
+        StopRecording();
+    }
+    ASSERT_EQ(RunSimcam(L"set AviCam mode=live").code, 0u);
+    const std::vector<uint8_t> file = ReadWholeFile(path);
+    const AviFacts avi = ParseAvi(file);
+    ASSERT_TRUE(avi.parsed) << avi.error;
+    const size_t frames = avi.frameOffsets.size();
+    EXPECT_EQ(frames, static_cast<size_t>(Recorder_FramesWritten()));
+    const std::vector<uint8_t>& tables = StandardHuffmanSegment();
+    for (size_t i = 0; i < frames; ++i) {
+        const std::vector<uint8_t> jpeg = Chunk(file, avi, i);
+        const JpegHeaderFacts header = ReadJpegHeader(jpeg.data(), jpeg.size());
+        ASSERT_TRUE(header.valid) << i;
+        ASSERT_GE(header.scanStart, tables.size()) << i;
+        EXPECT_TRUE(std::equal(tables.begin(), tables.end(),
+                               jpeg.begin() + static_cast<ptrdiff_t>(header.scanStart - tables.size())))
+            << "frame " << i << " did not get the standard tables";
+    }
+    const std::string count = std::to_string(frames);
+    EXPECT_EQ(ProbeCompressed(path),
+              "codec_name=mjpeg\nnb_frames=" + count + "\nnb_read_packets=" + count + "\n");
+    ExpectFfmpegDecodesSilently(path);
 }
 
 // A camera of a width whose rows need padding, pulled out while it is being recorded: the

@@ -22,7 +22,7 @@ struct AviFacts {
     uint32_t compression = 0, sizeImage = 0;
     std::string name;  // strn
     // movi and idx1
-    std::vector<size_t> frameOffsets;  // where each '00db' chunk's data starts
+    std::vector<size_t> frameOffsets;  // where each '00db' (or compressed '00dc') chunk's data starts
     std::vector<uint32_t> frameSizes;
     size_t indexEntries = 0;
     bool allKeyFrames = true;
@@ -52,7 +52,7 @@ inline void Walk(const std::vector<uint8_t>& d, size_t at, size_t end, AviFacts&
             if (type == "movi") {
                 for (size_t c = body + 4; c + 8 <= body + size;) {
                     const uint32_t n = U32(d, c + 4);
-                    if (Tag(d, c) == "00db") {
+                    if (Tag(d, c) == "00db" || Tag(d, c) == "00dc") {
                         f.frameOffsets.push_back(c + 8);
                         f.frameSizes.push_back(n);
                     }
