@@ -668,7 +668,7 @@ TEST_F(AppShellTest, TheViewsRightButtonOpensTheExtrasMenuAndTheScaleBarIsRememb
     menu = ViewMenu_Build();
     const std::vector<MenuItemSeen> withMjpg = ItemsOf(menu);
     DestroyMenu(menu);
-    ASSERT_EQ(withMjpg.size(), 4u);
+    ASSERT_EQ(withMjpg.size(), 5u);
     EXPECT_TRUE(withMjpg[3].state & MF_CHECKED);
     SendMessageW(main_, WM_COMMAND, kCmdCompressedVideo, 0);
     EXPECT_FALSE(Recorder_CompressedVideo());
