@@ -34,7 +34,7 @@ TEST(AnalysisExport, WindowsTiffReadsBackAndNumbersKeepTheirDot) {
     const std::vector<uint8_t> bgr(16 * 8 * 3, 90);
     const std::vector<uint8_t> tiff = AnalysisTiff({bgr.data(), 16, 8, 16 * 3}, scale, {line});
     ASSERT_FALSE(tiff.empty());
-    const std::wstring path = WindowsPathOf(TEST_FILES_DIR) + L"\\analysis_export.tif";
+    const std::wstring path = TestFilesFolder() + L"\\analysis_export.tif";
     std::ofstream(path.c_str(), std::ios::binary)
         .write(reinterpret_cast<const char*>(tiff.data()),
                static_cast<std::streamsize>(tiff.size()));

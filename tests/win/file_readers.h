@@ -27,11 +27,18 @@ inline std::vector<uint8_t> ReadWholeFile(const std::wstring& path) {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// The build tree's scratch folder; in a fresh tree the first test program to run makes it.
+inline std::wstring TestFilesFolder() {
+    const std::wstring folder = WindowsPathOf(TEST_FILES_DIR);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    return folder;
+}
+
 // Runs a Linux shell command and returns its exit code and output. Wine gives no handle to
 // wait on for a Linux process, so the shell leaves its exit code in a file when it is done.
 inline ProgramResult RunLinuxTool(const std::string& command, DWORD timeoutMs = 120000) {
     static int runs = 0;
-    const std::wstring base = WindowsPathOf(TEST_FILES_DIR) + L"\\tool-" +
+    const std::wstring base = TestFilesFolder() + L"\\tool-" +
                               std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++runs);
     const std::wstring out = base + L".out", code = base + L".code";
     const std::string shell = command + " >" + UnixPathOf(out) + " 2>&1; echo $? >" +
