@@ -78,14 +78,6 @@ bool SaveImage(GpImage* image, const wchar_t* path) {
     return false;
 }
 
-// The table's pattern with its "%s" replaced by `value`.
-std::wstring FillPattern(const char* key, const std::wstring& value) {
-    std::wstring text = GetWideText(key);
-    const size_t at = text.find(L"%s");
-    if (at != std::wstring::npos) text.replace(at, 2, value);
-    return text;
-}
-
 // A copy of the still image as a GDI+ bitmap, made under the still lock so that a new still
 // cannot free the pixels meanwhile. Null when there is no still of the open format's size.
 GpBitmap* CopyStillImage() {
@@ -229,6 +221,20 @@ void SaveVideoCover() {
     SaveViewBitmap(AsWide(cover.c_str()));
 }
 
+bool SaveShownPicture(const ShownPicture& picture, const wchar_t* path) {
+    if (picture.width <= 0 || picture.height <= 0 || picture.bgr.empty()) return false;
+    GpBitmap* bitmap = nullptr;
+    // GDI+ reads the rows in place; the picture outlives the bitmap.
+    if (GdipCreateBitmapFromScan0(picture.width, picture.height, picture.stride,
+                                  PixelFormat24bppRGB, const_cast<BYTE*>(picture.bgr.data()),
+                                  &bitmap) != Ok) {
+        return false;
+    }
+    const bool saved = SaveImage(bitmap, path);
+    GdipDisposeImage(bitmap);
+    return saved;
+}
+
 std::wstring ImageFolderTarget() {
     if (g_photo.lastSaved[0] != u'\0') return AsWide(g_photo.lastSaved);
     for (const wchar_t* extension : {L"jpg", L"png", L"avi"}) {
@@ -251,6 +257,13 @@ void OpenImageFolder() {
         CoTaskMemFree(item);
     }
     link->Release();
+}
+
+std::wstring FillPattern(const char* key, const std::wstring& value) {
+    std::wstring text = GetWideText(key);
+    const size_t at = text.find(L"%s");
+    if (at != std::wstring::npos) text.replace(at, 2, value);
+    return text;
 }
 
 void ShowNotice(const std::wstring& text) {

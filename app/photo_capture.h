@@ -18,6 +18,10 @@ std::wstring MakeStampedName(std::u16string_view extension, std::u16string_view 
 // A new time-stamped photo name in the image folder, never that of an existing file; it
 // becomes the last saved file. Empty when the name does not fit a path.
 const wchar_t* MakePhotoName();
+struct ShownPicture;
+// Saves a picture as the frame is shown (JPEG or PNG by the path's extension). False when
+// the file could not be written; nothing is left behind then.
+bool SaveShownPicture(const ShownPicture& picture, const wchar_t* path);
 // Saves the camera view's composed picture. False without a device, a picture or an
 // encoder, or when the file could not be written.
 bool SaveViewBitmap(const wchar_t* path);
@@ -37,6 +41,8 @@ const wchar_t* LastSavedFile();
 // in the image folder, else the folder itself.
 std::wstring ImageFolderTarget();
 
+// The table's text of `key` with its "%s" replaced by `value`.
+std::wstring FillPattern(const char* key, const std::wstring& value);
 // The main window's prompt, centred below the toolbar, where saved files are announced.
 void ShowNotice(const std::wstring& text);
 // A file has been written: it becomes the last saved file, joins the latest-files list
