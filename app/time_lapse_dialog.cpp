@@ -140,8 +140,8 @@ void ShowStatus(HWND dialog) {
     if (status.makingVideo) {
         text = GetWideText("more tl making video");
     } else if (status.running || status.taken > 0 || status.missed > 0) {
-        text = Filled("more tl status", {std::to_wstring(status.taken), std::to_wstring(status.missed),
-                                         status.running ? Clock(status.nextInMs) : L"-"});
+        text = Filled("more tl status", {std::to_wstring(status.taken), std::to_wstring(status.missed)});
+        if (status.running) text += L"    " + Filled("more tl next", {Clock(status.nextInMs)});
     }
     SetDlgItemTextW(dialog, IDC_TL_STATUS, text.c_str());
     SetDlgItemTextW(dialog, IDC_TL_START, GetWideText(status.running ? "more tl stop" : "more tl start"));

@@ -109,6 +109,8 @@ protected:
 TEST_F(TimeLapseTest, TenPicturesKeepToTheClockAndBecomeAVideoAtItsRate) {
     StartTenPictures(true, 5);
     ASSERT_TRUE(TimeLapse_Status().running);
+    PumpFor(1300);
+    SaveWindowShot(Dialog(), L"time-lapse-running-en");
     ASSERT_TRUE(RunOver(30000));
     EXPECT_EQ(TimeLapse_Status().taken, 10);
     EXPECT_EQ(TimeLapse_Status().missed, 0);
