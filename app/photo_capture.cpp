@@ -48,12 +48,6 @@ bool FileExists(const std::u16string& path) {
     return GetFileAttributesW(AsWide(path.c_str())) != INVALID_FILE_ATTRIBUTES;
 }
 
-FileStamp LocalStamp() {
-    SYSTEMTIME t;
-    GetLocalTime(&t);
-    return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
-}
-
 // Quality 100 for every save; PNG ignores it.
 struct QualityParameter {
     LONG value = 100;
@@ -135,6 +129,12 @@ std::wstring FirstFileWithExtension(const wchar_t* extension) {
 
 }  // namespace
 
+FileStamp LocalFileStamp() {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+}
+
 bool FindImageEncoders() {
     UINT count = 0, bytes = 0;
     if (GdipGetImageEncodersSize(&count, &bytes) != Ok || bytes == 0) return false;
@@ -169,7 +169,7 @@ std::wstring MakeStampedName(std::u16string_view extension, std::u16string_view 
         return FileExists(companion);
     };
     const std::u16string name =
-        FreeStampedFileName(FieldText(g_settings.imgDir), LocalStamp(), extension, taken);
+        FreeStampedFileName(FieldText(g_settings.imgDir), LocalFileStamp(), extension, taken);
     return AsWide(name.c_str());
 }
 

@@ -7,8 +7,13 @@
 #include <string>
 #include <string_view>
 
+#include "app/photo_names.h"
+
 // Once at start-up, after GDI+: the JPEG and PNG encoders. False when GDI+ lists none.
 bool FindImageEncoders();
+
+// The local time now, as file names carry it.
+FileStamp LocalFileStamp();
 
 // A new time-stamped name in the image folder ending in `extension`, for a file that has a
 // companion of `companionExtension` beside it: no file of either name exists yet. Empty when

@@ -55,12 +55,6 @@ struct TimeLapseRun {
 
 TimeLapseRun g_run;
 
-FileStamp LocalStamp() {
-    SYSTEMTIME t;
-    GetLocalTime(&t);
-    return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
-}
-
 int64_t ElapsedMs() {
     LARGE_INTEGER now, frequency;
     QueryPerformanceCounter(&now);
@@ -76,9 +70,9 @@ uint64_t FreeBytes(const std::wstring& folder) {
 
 bool RoomForRemainingPictures(const std::wstring& folder, int64_t remaining) {
     const TimeLapseChoices& c = g_run.choices;
-    const int64_t each = PictureBytesEstimate(c.kind, g_settings.jpgPng == 1,
-                                              CameraView_PictureWidth(), CameraView_PictureHeight(),
-                                              g_run.largest, c.makeVideo != 0);
+    const int64_t each =
+        PictureBytesEstimate(c.kind, g_settings.jpgPng == 1, CameraView_PictureWidth(),
+                             CameraView_PictureHeight(), g_run.largest, c.makeVideo != 0);
     return RoomForPictures(remaining, each, FreeBytes(folder), g_run.reserve);
 }
 
@@ -95,8 +89,8 @@ bool SavePicture(const std::wstring& path, const ShownPicture& shown) {
 
 void TakePicture(int64_t n) {
     ShownPicture shown;
-    const std::u16string name = TimeLapsePictureName(AsUtf16(g_run.folder.c_str()), n, LocalStamp(),
-                                                     AsUtf16(g_run.extension.c_str()));
+    const std::u16string name = TimeLapsePictureName(
+        AsUtf16(g_run.folder.c_str()), n, LocalFileStamp(), AsUtf16(g_run.extension.c_str()));
     if (name.empty() || !CameraView_ShownPicture(&shown)) {
         g_run.schedule.Missed();
         return;
@@ -122,8 +116,8 @@ bool LoadPicture(const std::wstring& path, int* width, int* height, std::vector<
     GdipGetImageWidth(image, &w);
     GdipGetImageHeight(image, &h);
     bool loaded = false;
-    if (w > 0 && h > 0 && (*width == 0 || (static_cast<int>(w) == *width &&
-                                           static_cast<int>(h) == *height))) {
+    if (w > 0 && h > 0 &&
+        (*width == 0 || (static_cast<int>(w) == *width && static_cast<int>(h) == *height))) {
         GpRect all = {0, 0, static_cast<INT>(w), static_cast<INT>(h)};
         BitmapData data = {};
         const size_t row = static_cast<size_t>(w) * 3;
@@ -132,8 +126,9 @@ bool LoadPicture(const std::wstring& path, int* width, int* height, std::vector<
             bgr->resize(row * h);
             for (UINT y = 0; y < h; ++y) {
                 std::memcpy(bgr->data() + row * y,
-                       static_cast<const uint8_t*>(data.Scan0) + static_cast<ptrdiff_t>(y) * data.Stride,
-                       row);
+                            static_cast<const uint8_t*>(data.Scan0) +
+                                static_cast<ptrdiff_t>(y) * data.Stride,
+                            row);
             }
             GdipBitmapUnlockBits(static_cast<GpBitmap*>(image), &data);
             *width = static_cast<int>(w);
@@ -212,7 +207,7 @@ bool TimeLapse_Start(const TimeLapseChoices& choices) {
     const TimeLapseChoices valid = ValidTimeLapseChoices(choices);
     g_run.choices = valid;
     g_run.largest = 0;
-    const std::u16string folder = TimeLapseFolder(FieldText(g_settings.imgDir), LocalStamp());
+    const std::u16string folder = TimeLapseFolder(FieldText(g_settings.imgDir), LocalFileStamp());
     const int64_t planned = PlannedPictures(valid);
     if (!RoomForRemainingPictures(AsWide(g_settings.imgDir), planned < 0 ? 1 : planned)) {
         return Refuse("more tl disk full", AsWide(g_settings.imgDir));
@@ -221,8 +216,8 @@ bool TimeLapse_Start(const TimeLapseChoices& choices) {
         return Refuse("save failed", AsWide(folder.c_str()));
     }
     g_run.folder = AsWide(folder.c_str());
-    g_run.extension = valid.kind == kKindAnalysisTiff ? L"tif"
-                                                      : AsWide(PhotoExtension(g_settings.jpgPng).data());
+    g_run.extension =
+        valid.kind == kKindAnalysisTiff ? L"tif" : AsWide(PhotoExtension(g_settings.jpgPng).data());
     g_run.schedule = TimeLapseSchedule(IntervalMs(valid), PlannedPictures(valid));
     g_run.pictures.clear();
     QueryPerformanceCounter(&g_run.start);

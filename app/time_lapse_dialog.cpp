@@ -35,19 +35,20 @@ const StoredChoice kStoredChoices[] = {
     {L"TimeLapseVideoRate", &TimeLapseChoices::videoRate},
 };
 
-const char* const kUnitKeys[kTimeUnitCount] = {"more tl seconds", "more tl minutes", "more tl hours"};
+const char* const kUnitKeys[kTimeUnitCount] = {"more tl seconds", "more tl minutes",
+                                               "more tl hours"};
 const int kEndButtons[] = {IDC_TL_BY_COUNT, IDC_TL_BY_DURATION, IDC_TL_UNLIMITED};
 // What a run fixes: greyed while it goes on.
-const int kChoiceControls[] = {IDC_TL_INTERVAL, IDC_TL_INTERVAL_UNIT, IDC_TL_BY_COUNT,
-                               IDC_TL_COUNT,    IDC_TL_BY_DURATION,   IDC_TL_DURATION,
-                               IDC_TL_DURATION_UNIT, IDC_TL_UNLIMITED, IDC_TL_KIND,
-                               IDC_TL_VIDEO,    IDC_TL_RATE};
+const int kChoiceControls[] = {IDC_TL_INTERVAL,      IDC_TL_INTERVAL_UNIT, IDC_TL_BY_COUNT,
+                               IDC_TL_COUNT,         IDC_TL_BY_DURATION,   IDC_TL_DURATION,
+                               IDC_TL_DURATION_UNIT, IDC_TL_UNLIMITED,     IDC_TL_KIND,
+                               IDC_TL_VIDEO,         IDC_TL_RATE};
 
 TimeLapseChoices StoredChoices() {
     TimeLapseChoices choices;
     for (const StoredChoice& stored : kStoredChoices) {
-        choices.*stored.field =
-            static_cast<int32_t>(ReadMoreNumber(stored.value, static_cast<uint32_t>(choices.*stored.field)));
+        choices.*stored.field = static_cast<int32_t>(
+            ReadMoreNumber(stored.value, static_cast<uint32_t>(choices.*stored.field)));
     }
     return ValidTimeLapseChoices(choices);
 }
@@ -60,7 +61,8 @@ void StoreChoices(const TimeLapseChoices& choices) {
 void FillUnits(HWND dialog, int id, int32_t selected) {
     SendDlgItemMessageW(dialog, id, CB_RESETCONTENT, 0, 0);
     for (const char* key : kUnitKeys)
-        SendDlgItemMessageW(dialog, id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(GetWideText(key)));
+        SendDlgItemMessageW(dialog, id, CB_ADDSTRING, 0,
+                            reinterpret_cast<LPARAM>(GetWideText(key)));
     SendDlgItemMessageW(dialog, id, CB_SETCURSEL, selected, 0);
 }
 
@@ -69,7 +71,8 @@ void FillKinds(HWND dialog, int32_t selected) {
     const size_t at = photo.find(L"%s");
     if (at != std::wstring::npos) photo.replace(at, 2, g_settings.jpgPng == 1 ? L"PNG" : L"JPG");
     SendDlgItemMessageW(dialog, IDC_TL_KIND, CB_RESETCONTENT, 0, 0);
-    SendDlgItemMessageW(dialog, IDC_TL_KIND, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(photo.c_str()));
+    SendDlgItemMessageW(dialog, IDC_TL_KIND, CB_ADDSTRING, 0,
+                        reinterpret_cast<LPARAM>(photo.c_str()));
     SendDlgItemMessageW(dialog, IDC_TL_KIND, CB_ADDSTRING, 0,
                         reinterpret_cast<LPARAM>(GetWideText("more tl tiff")));
     SendDlgItemMessageW(dialog, IDC_TL_KIND, CB_SETCURSEL, selected, 0);
@@ -102,7 +105,7 @@ TimeLapseChoices ChoicesShown(HWND dialog) {
     c.intervalUnit = Selection(dialog, IDC_TL_INTERVAL_UNIT);
     c.end = IsDlgButtonChecked(dialog, IDC_TL_BY_DURATION) == BST_CHECKED ? kEndAfterDuration
             : IsDlgButtonChecked(dialog, IDC_TL_UNLIMITED) == BST_CHECKED ? kEndNever
-                                                                           : kEndAfterCount;
+                                                                          : kEndAfterCount;
     c.count = Number(dialog, IDC_TL_COUNT);
     c.duration = Number(dialog, IDC_TL_DURATION);
     c.durationUnit = Selection(dialog, IDC_TL_DURATION_UNIT);
@@ -140,11 +143,13 @@ void ShowStatus(HWND dialog) {
     if (status.makingVideo) {
         text = GetWideText("more tl making video");
     } else if (status.running || status.taken > 0 || status.missed > 0) {
-        text = Filled("more tl status", {std::to_wstring(status.taken), std::to_wstring(status.missed)});
+        text = Filled("more tl status",
+                      {std::to_wstring(status.taken), std::to_wstring(status.missed)});
         if (status.running) text += L"    " + Filled("more tl next", {Clock(status.nextInMs)});
     }
     SetDlgItemTextW(dialog, IDC_TL_STATUS, text.c_str());
-    SetDlgItemTextW(dialog, IDC_TL_START, GetWideText(status.running ? "more tl stop" : "more tl start"));
+    SetDlgItemTextW(dialog, IDC_TL_START,
+                    GetWideText(status.running ? "more tl stop" : "more tl start"));
     // A run starts only on a camera's frames, and not while the last one's video is written.
     EnableWindow(GetDlgItem(dialog, IDC_TL_START),
                  status.running || (Capture_FramesFlowing() && !status.makingVideo));

@@ -26,7 +26,8 @@ int64_t Seconds(int32_t value, int32_t unit) {
 TimeLapseChoices ValidTimeLapseChoices(TimeLapseChoices c) {
     c.intervalUnit = ValidUnit(c.intervalUnit);
     const int32_t unit = kTimeUnitSeconds[c.intervalUnit];
-    c.interval = std::clamp<int32_t>(c.interval, 1, static_cast<int32_t>(kLongestIntervalSeconds / unit));
+    c.interval =
+        std::clamp<int32_t>(c.interval, 1, static_cast<int32_t>(kLongestIntervalSeconds / unit));
     if (c.end != kEndAfterDuration && c.end != kEndNever) c.end = kEndAfterCount;
     c.count = std::clamp(c.count, 1, kMostPictures);
     c.durationUnit = ValidUnit(c.durationUnit);
@@ -48,7 +49,8 @@ int64_t PlannedPictures(const TimeLapseChoices& choices) {
             return std::max<int64_t>(choices.count, 1);
         case kEndAfterDuration: {
             // Pictures at 0, interval, ... strictly before the duration is over.
-            const int64_t durationMs = Seconds(std::max(choices.duration, 1), choices.durationUnit) * 1000;
+            const int64_t durationMs =
+                Seconds(std::max(choices.duration, 1), choices.durationUnit) * 1000;
             const int64_t interval = IntervalMs(choices);
             return (durationMs + interval - 1) / interval;
         }

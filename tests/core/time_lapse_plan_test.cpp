@@ -15,17 +15,18 @@ TEST(TimeLapsePlan, ChoicesComeIntoRangeAndGiveTheirPictureCount) {
     };
     const Case cases[] = {
         {{1, 0, kEndAfterCount, 10}, 1000, 10},
-        {{0, 0, kEndAfterCount, 0}, 1000, 1},                     // nothing below 1 s, 1 picture
-        {{30, 2, kEndAfterCount, 5}, 24 * 3600 * 1000, 5},        // at most 24 h
-        {{1, 7, kEndAfterCount, 5}, 1000, 5},                     // unknown unit: seconds
-        {{1, 2, kEndAfterDuration, 1, 8, 2}, 3600 * 1000, 8},     // hourly for 8 h
-        {{3, 0, kEndAfterDuration, 1, 10, 0}, 3000, 4},           // 0, 3, 6, 9 s
+        {{0, 0, kEndAfterCount, 0}, 1000, 1},                  // nothing below 1 s, 1 picture
+        {{30, 2, kEndAfterCount, 5}, 24 * 3600 * 1000, 5},     // at most 24 h
+        {{1, 7, kEndAfterCount, 5}, 1000, 5},                  // unknown unit: seconds
+        {{1, 2, kEndAfterDuration, 1, 8, 2}, 3600 * 1000, 8},  // hourly for 8 h
+        {{3, 0, kEndAfterDuration, 1, 10, 0}, 3000, 4},        // 0, 3, 6, 9 s
         {{2, 1, kEndNever, 1}, 120 * 1000, -1},
-        {{2, 1, 9, 4}, 120 * 1000, 4},                            // unknown end: by count
+        {{2, 1, 9, 4}, 120 * 1000, 4},  // unknown end: by count
     };
     for (const Case& c : cases) {
         const TimeLapseChoices valid = ValidTimeLapseChoices(c.in);
-        EXPECT_EQ(IntervalMs(valid), c.intervalMs) << c.in.interval << " unit " << c.in.intervalUnit;
+        EXPECT_EQ(IntervalMs(valid), c.intervalMs)
+            << c.in.interval << " unit " << c.in.intervalUnit;
         EXPECT_EQ(PlannedPictures(valid), c.pictures) << c.in.interval << " end " << c.in.end;
     }
     TimeLapseChoices odd;
@@ -44,7 +45,7 @@ struct Outcome {
     int64_t missed;
 };
 Outcome Simulate(int64_t intervalMs, int64_t pictures, const std::vector<int64_t>& wakes,
-             const std::vector<int64_t>& cameraAway = {}) {
+                 const std::vector<int64_t>& cameraAway = {}) {
     TimeLapseSchedule schedule(intervalMs, pictures);
     Outcome run;
     for (int64_t at : wakes) {
@@ -84,7 +85,11 @@ TEST(TimeLapsePlan, PicturesKeepToTheStartClockAndWhatCouldNotBeTakenIsMissed) {
     };
     const Case cases[] = {
         {{0, 1000, 2000, 3000}, {}, {0, 1, 2, 3}, 0, "on time"},
-        {{0, 3500, 4000}, {}, {0, 3, 4}, 2, "held up: the passed ones are missed, the newest taken"},
+        {{0, 3500, 4000},
+         {},
+         {0, 3, 4},
+         2,
+         "held up: the passed ones are missed, the newest taken"},
         {{0, 1000, 2000, 3000, 4000, 5000}, {1, 2, 3}, {0, 4}, 3, "camera away for three"},
         {{0, 1000, 9000, 9999, 12000}, {}, {0, 1, 4}, 2, "late past the end: the last one"},
     };
@@ -114,7 +119,8 @@ TEST(TimeLapsePlan, NamesAndDiskRoom) {
     EXPECT_EQ(folder, u"C:\\Pics\\20260307-090504-007");
     EXPECT_EQ(TimeLapsePictureName(folder, 0, later, u"jpg"),
               u"C:\\Pics\\20260307-090504-007\\00001-20260307-090514-012.jpg");
-    EXPECT_EQ(TimeLapsePictureName(u"D:", 123455, later, u"tif"), u"D:\\123456-20260307-090514-012.tif");
+    EXPECT_EQ(TimeLapsePictureName(u"D:", 123455, later, u"tif"),
+              u"D:\\123456-20260307-090514-012.tif");
     const std::u16string fits(259 - 30, u'f');  // "\00001-" + stamp + ".png"
     EXPECT_EQ(TimeLapsePictureName(fits, 0, later, u"png").size(), 259u);
     EXPECT_TRUE(TimeLapsePictureName(fits + u"f", 0, later, u"png").empty());

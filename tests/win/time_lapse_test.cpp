@@ -49,10 +49,12 @@ void StartTenPictures(int kind, bool makeVideo, int rate) {
 }
 
 bool RunOver(DWORD timeoutMs) {
-    return PumpUntil([] {
-        const TimeLapseStatus s = TimeLapse_Status();
-        return !s.running && !s.makingVideo;
-    }, timeoutMs);
+    return PumpUntil(
+        [] {
+            const TimeLapseStatus s = TimeLapse_Status();
+            return !s.running && !s.makingVideo;
+        },
+        timeoutMs);
 }
 
 std::vector<std::wstring> FilesIn(const std::wstring& folder, const wchar_t* pattern) {
@@ -78,18 +80,21 @@ PictureName ParsePictureName(const std::wstring& name) {
                 &minute, &second, &milli) != 8) {
         return {-1, 0};
     }
-    t = {static_cast<WORD>(year), static_cast<WORD>(month), 0, static_cast<WORD>(day),
-         static_cast<WORD>(hour), static_cast<WORD>(minute), static_cast<WORD>(second),
-         static_cast<WORD>(milli)};
+    t = {static_cast<WORD>(year),   static_cast<WORD>(month), 0,
+         static_cast<WORD>(day),    static_cast<WORD>(hour),  static_cast<WORD>(minute),
+         static_cast<WORD>(second), static_cast<WORD>(milli)};
     FILETIME ft = {};
     SystemTimeToFileTime(&t, &ft);
-    return {number, static_cast<int64_t>((static_cast<uint64_t>(ft.dwHighDateTime) << 32 |
-                                          ft.dwLowDateTime) / 10000)};
+    return {number,
+            static_cast<int64_t>(
+                (static_cast<uint64_t>(ft.dwHighDateTime) << 32 | ft.dwLowDateTime) / 10000)};
 }
 
 std::string ProbedFrames(const std::u16string& path) {
-    return RunLinuxTool("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
-                        "stream=nb_read_frames -of default=nw=1:nk=1 " + Quoted(AsWide(path.c_str())))
+    return RunLinuxTool(
+               "ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+               "stream=nb_read_frames -of default=nw=1:nk=1 " +
+               Quoted(AsWide(path.c_str())))
         .output;
 }
 
@@ -146,9 +151,10 @@ TEST_F(TimeLapseTest, TenPicturesKeepToTheClockAndBecomeAVideoAtItsRate) {
         "stream=codec_name,width,height,r_frame_rate,nb_read_frames -of default=nw=1 " +
         Quoted(video));
     EXPECT_EQ(probe.code, 0u) << probe.output;
-    for (const char* expected : {"codec_name=mjpeg", "width=640", "height=480",
-                                 "r_frame_rate=5/1", "nb_read_frames=10"}) {
-        EXPECT_NE(probe.output.find(expected), std::string::npos) << expected << "\n" << probe.output;
+    for (const char* expected :
+         {"codec_name=mjpeg", "width=640", "height=480", "r_frame_rate=5/1", "nb_read_frames=10"}) {
+        EXPECT_NE(probe.output.find(expected), std::string::npos) << expected << "\n"
+                                                                  << probe.output;
     }
 }
 
@@ -171,11 +177,15 @@ TEST_F(TimeLapseTest, PicturesDueWhileTheCameraIsAwayAreMissedAndTheRunGoesOn) {
     // and the program takes about one and a half to show a camera plugged back in.
     ASSERT_TRUE(PumpUntil([&] { return elapsedMs() >= 4100; }, 10000));
     ASSERT_EQ(RunSimcam(L"plug " + std::wstring(kCamera) + L" --friendly " + kCamera + L" " +
-                        kPlugOptions).code, 0u);
-    ASSERT_TRUE(PumpUntil([] {
-        return Capture_FramesFlowing() && CameraView_PictureWidth() > 0 &&
-               Pipeline_CurrentFrame() != nullptr;
-    }, 10000));
+                        kPlugOptions)
+                  .code,
+              0u);
+    ASSERT_TRUE(PumpUntil(
+        [] {
+            return Capture_FramesFlowing() && CameraView_PictureWidth() > 0 &&
+                   Pipeline_CurrentFrame() != nullptr;
+        },
+        10000));
     const int64_t back = elapsedMs();
     ASSERT_TRUE(RunOver(30000));
 
