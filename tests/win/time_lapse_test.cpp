@@ -207,9 +207,21 @@ TEST_F(TimeLapseTest, PicturesDueWhileTheCameraIsAwayAreMissedAndTheRunGoesOn) {
     EXPECT_EQ(frames, std::to_string(10 - dueWhileAway) + "\n") << frames;
 }
 
-TEST_F(TimeLapseTest, ADiskTooFullRefusesToStartAndTheDialogSpeaksEachLanguage) {
-    const size_t foldersBefore = FilesIn(g_session.folder(), L"*-*").size();
+TEST_F(TimeLapseTest, ADiskTooFullRefusesToStartOrStopsTheRunAndTheDialogSpeaksEachLanguage) {
+    // The disk fills up under a run: it stops before the next picture, saying why.
+    StartTenPictures(kKindPhoto, false, 10);
+    ASSERT_TRUE(PumpUntil([] { return TimeLapse_Status().taken == 2; }, 10000));
     TimeLapse_SetFreeSpaceReserve(int64_t{1} << 60);
+    ASSERT_TRUE(RunOver(3000));
+    EXPECT_EQ(TimeLapse_Status().taken, 2);
+    EXPECT_EQ(TimeLapse_Status().missed, 1);
+    EXPECT_NE(g_session.PromptText().find(L"Not enough disk room"), std::wstring::npos)
+        << Narrow(g_session.PromptText());
+    App_CloseModelessDialog(kTimeLapseDialog);
+
+    const size_t foldersBefore = FilesIn(g_session.folder(), L"*-*").size();
+    SendMessageW(GetDlgItem(g_session.main(), kIdPrompt), WM_CLOSE, 0, 0);
+    ASSERT_EQ(g_session.PromptText(), L"");
     StartTenPictures(kKindPhoto, false, 10);
     EXPECT_FALSE(TimeLapse_Status().running);
     EXPECT_NE(g_session.PromptText().find(L"Not enough disk room"), std::wstring::npos)
