@@ -55,16 +55,9 @@ std::wstring CompanionCsv(const std::wstring& tiffPath) {
 }
 
 bool WriteAnalysisFiles(const std::wstring& tiffPath, const ShownPicture& shown) {
-    AnalysisPicture picture;
-    picture.bgr = shown.bgr.data();
-    picture.width = shown.width;
-    picture.height = shown.height;
-    picture.stride = shown.stride;
-    const AnalysisScale scale = ActiveScale();
+    if (!WriteAnalysisPicture(tiffPath, shown)) return false;
     const ShapeList& shapes = CameraView_Measure().Shapes();
-    const std::vector<uint8_t> tiff = AnalysisTiff(picture, scale, shapes);
-    if (tiff.empty() || !WriteWholeFile(tiffPath, tiff.data(), tiff.size())) return false;
-    const std::string csv = MeasurementCsv(shapes, scale);
+    const std::string csv = MeasurementCsv(shapes, ActiveScale());
     if (WriteWholeFile(CompanionCsv(tiffPath), csv.data(), csv.size())) return true;
     // The two belong together: a picture without its table is not what was asked for.
     DeleteFileW(tiffPath.c_str());
@@ -94,6 +87,17 @@ bool PutTextOnClipboard(HWND owner, const std::u16string& text) {
 }
 
 }  // namespace
+
+bool WriteAnalysisPicture(const std::wstring& tiffPath, const ShownPicture& shown) {
+    AnalysisPicture picture;
+    picture.bgr = shown.bgr.data();
+    picture.width = shown.width;
+    picture.height = shown.height;
+    picture.stride = shown.stride;
+    const std::vector<uint8_t> tiff =
+        AnalysisTiff(picture, ActiveScale(), CameraView_Measure().Shapes());
+    return !tiff.empty() && WriteWholeFile(tiffPath, tiff.data(), tiff.size());
+}
 
 void SaveForAnalysis() {
     if (!Capture_IsOpen() || !Capture_FramesFlowing()) return;

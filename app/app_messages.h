@@ -18,3 +18,4 @@
 
 // To the main window.
 constexpr UINT WM_APP_VIDEO_STARTED = WM_APP + 5;  // writer thread, once per file
+constexpr UINT WM_APP_TIME_LAPSE_VIDEO = WM_APP + 11;  // a time-lapse video is written

@@ -8,6 +8,7 @@ enum ModelessDialog {
     kInputTextDialog,
     kQuickAdjustDialog,
     kCameraSettingsDialog,
+    kTimeLapseDialog,
     kModelessDialogCount,
 };
 

@@ -28,6 +28,7 @@ const ViewMenuItem kViewMenuItems[] = {
     {kCmdScaleBar, "more scale bar", nullptr, &CameraView_ScaleBar},
     {kCmdCompressedVideo, "more compressed video", nullptr, &Recorder_CompressedVideo},
     {kCmdCameraSettings, "more camera settings", &CameraOpen, nullptr},
+    {kCmdTimeLapse, "more time lapse", nullptr, nullptr},
 };
 
 }  // namespace

@@ -10,6 +10,8 @@
 #include "app/main_layout.h"
 #include "app/photo_capture.h"
 #include "app/settings_dialog.h"
+#include "app/time_lapse.h"
+#include "app/time_lapse_dialog.h"
 #include "app/tool_buttons.h"
 #include "app/window_classes.h"
 #include "capture/capture_graph.h"
@@ -290,6 +292,7 @@ void OnGetMinMaxInfo(MINMAXINFO* info) {
 }
 
 void OnDestroy() {
+    TimeLapse_Shutdown();
     g_app.mainWindow = nullptr;
     g_app.measureToolbar = nullptr;
     g_app.cameraToolbar = nullptr;
@@ -400,6 +403,9 @@ bool OnCommand(HWND hwnd, int id) {
         case kCmdCameraSettings:
             ShowCameraSettings(hwnd);
             return true;
+        case kCmdTimeLapse:
+            ShowTimeLapse(hwnd);
+            return true;
         case kCmdCompressedVideo:
             ToggleCompressedVideo();
             return true;
@@ -443,6 +449,7 @@ LRESULT CALLBACK MainWnd_Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
             if (OnCommand(hwnd, LOWORD(wParam))) return 0;
             break;
         case WM_TIMER:
+            if (wParam == kTimeLapseTimer) TimeLapse_OnTimer();
             return 0;
         case WM_CONTEXTMENU:
             // The view's right button; the panel and toolbars have no menu.
@@ -472,6 +479,9 @@ LRESULT CALLBACK MainWnd_Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
             return 0;
         case WM_APP_VIDEO_STARTED:
             SaveVideoCover();
+            return 0;
+        case WM_APP_TIME_LAPSE_VIDEO:
+            TimeLapse_OnVideoWritten();
             return 0;
         case WM_APP_FULL_SCREEN:
             ToggleFullScreen(hwnd);

@@ -48,12 +48,6 @@ bool FileExists(const std::u16string& path) {
     return GetFileAttributesW(AsWide(path.c_str())) != INVALID_FILE_ATTRIBUTES;
 }
 
-FileStamp LocalStamp() {
-    SYSTEMTIME t;
-    GetLocalTime(&t);
-    return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
-}
-
 // Quality 100 for every save; PNG ignores it.
 struct QualityParameter {
     LONG value = 100;
@@ -76,14 +70,6 @@ bool SaveImage(GpImage* image, const wchar_t* path) {
     // A full disk leaves the file cut short; the name is a new one, so nothing else is lost.
     DeleteFileW(path);
     return false;
-}
-
-// The table's pattern with its "%s" replaced by `value`.
-std::wstring FillPattern(const char* key, const std::wstring& value) {
-    std::wstring text = GetWideText(key);
-    const size_t at = text.find(L"%s");
-    if (at != std::wstring::npos) text.replace(at, 2, value);
-    return text;
 }
 
 // A copy of the still image as a GDI+ bitmap, made under the still lock so that a new still
@@ -143,6 +129,12 @@ std::wstring FirstFileWithExtension(const wchar_t* extension) {
 
 }  // namespace
 
+FileStamp LocalFileStamp() {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+}
+
 bool FindImageEncoders() {
     UINT count = 0, bytes = 0;
     if (GdipGetImageEncodersSize(&count, &bytes) != Ok || bytes == 0) return false;
@@ -177,7 +169,7 @@ std::wstring MakeStampedName(std::u16string_view extension, std::u16string_view 
         return FileExists(companion);
     };
     const std::u16string name =
-        FreeStampedFileName(FieldText(g_settings.imgDir), LocalStamp(), extension, taken);
+        FreeStampedFileName(FieldText(g_settings.imgDir), LocalFileStamp(), extension, taken);
     return AsWide(name.c_str());
 }
 
@@ -229,6 +221,20 @@ void SaveVideoCover() {
     SaveViewBitmap(AsWide(cover.c_str()));
 }
 
+bool SaveShownPicture(const ShownPicture& picture, const wchar_t* path) {
+    if (picture.width <= 0 || picture.height <= 0 || picture.bgr.empty()) return false;
+    GpBitmap* bitmap = nullptr;
+    // GDI+ reads the rows in place; the picture outlives the bitmap.
+    if (GdipCreateBitmapFromScan0(picture.width, picture.height, picture.stride,
+                                  PixelFormat24bppRGB, const_cast<BYTE*>(picture.bgr.data()),
+                                  &bitmap) != Ok) {
+        return false;
+    }
+    const bool saved = SaveImage(bitmap, path);
+    GdipDisposeImage(bitmap);
+    return saved;
+}
+
 std::wstring ImageFolderTarget() {
     if (g_photo.lastSaved[0] != u'\0') return AsWide(g_photo.lastSaved);
     for (const wchar_t* extension : {L"jpg", L"png", L"avi"}) {
@@ -251,6 +257,13 @@ void OpenImageFolder() {
         CoTaskMemFree(item);
     }
     link->Release();
+}
+
+std::wstring FillPattern(const char* key, const std::wstring& value) {
+    std::wstring text = GetWideText(key);
+    const size_t at = text.find(L"%s");
+    if (at != std::wstring::npos) text.replace(at, 2, value);
+    return text;
 }
 
 void ShowNotice(const std::wstring& text) {

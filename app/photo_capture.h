@@ -7,8 +7,13 @@
 #include <string>
 #include <string_view>
 
+#include "app/photo_names.h"
+
 // Once at start-up, after GDI+: the JPEG and PNG encoders. False when GDI+ lists none.
 bool FindImageEncoders();
+
+// The local time now, as file names carry it.
+FileStamp LocalFileStamp();
 
 // A new time-stamped name in the image folder ending in `extension`, for a file that has a
 // companion of `companionExtension` beside it: no file of either name exists yet. Empty when
@@ -18,6 +23,10 @@ std::wstring MakeStampedName(std::u16string_view extension, std::u16string_view 
 // A new time-stamped photo name in the image folder, never that of an existing file; it
 // becomes the last saved file. Empty when the name does not fit a path.
 const wchar_t* MakePhotoName();
+struct ShownPicture;
+// Saves a picture as the frame is shown (JPEG or PNG by the path's extension). False when
+// the file could not be written; nothing is left behind then.
+bool SaveShownPicture(const ShownPicture& picture, const wchar_t* path);
 // Saves the camera view's composed picture. False without a device, a picture or an
 // encoder, or when the file could not be written.
 bool SaveViewBitmap(const wchar_t* path);
@@ -37,6 +46,8 @@ const wchar_t* LastSavedFile();
 // in the image folder, else the folder itself.
 std::wstring ImageFolderTarget();
 
+// The table's text of `key` with its "%s" replaced by `value`.
+std::wstring FillPattern(const char* key, const std::wstring& value);
 // The main window's prompt, centred below the toolbar, where saved files are announced.
 void ShowNotice(const std::wstring& text);
 // A file has been written: it becomes the last saved file, joins the latest-files list

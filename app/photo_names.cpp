@@ -17,15 +17,20 @@ std::u16string Widen(const char* ascii) {
 
 }  // namespace
 
-std::u16string StampedFileName(std::u16string_view folder, const FileStamp& stamp,
-                               std::u16string_view extension, int copy) {
+std::u16string StampText(const FileStamp& stamp) {
     char digits[64];
     std::snprintf(digits, sizeof digits, "%d%02d%02d-%02d%02d%02d-%03d", stamp.year, stamp.month,
                   stamp.day, stamp.hour, stamp.minute, stamp.second, stamp.milliseconds);
+    return Widen(digits);
+}
+
+std::u16string StampedFileName(std::u16string_view folder, const FileStamp& stamp,
+                               std::u16string_view extension, int copy) {
     std::u16string path(folder);
     path += u'\\';
-    path += Widen(digits);
+    path += StampText(stamp);
     if (copy >= 2) {
+        char digits[16];
         std::snprintf(digits, sizeof digits, "-%d", copy);
         path += Widen(digits);
     }

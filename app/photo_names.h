@@ -11,6 +11,9 @@ struct FileStamp {
     int year, month, day, hour, minute, second, milliseconds;
 };
 
+// "YYYYMMDD-hhmmss-mmm".
+std::u16string StampText(const FileStamp& stamp);
+
 // "<folder>\YYYYMMDD-hhmmss-mmm.<extension>"; a `copy` of 2 or more adds "-<copy>" before
 // the dot. Empty when the path would not fit a 260-character path buffer.
 std::u16string StampedFileName(std::u16string_view folder, const FileStamp& stamp,

@@ -411,3 +411,56 @@ int64_t Recorder_SplitBytes() { return g_recorder.splitBytes; }
 void Recorder_SetSplitBytes(int64_t bytes) { g_recorder.splitBytes = bytes; }
 bool Recorder_CompressedVideo() { return g_recorder.compressedVideo; }
 void Recorder_SetCompressedVideo(bool on) { g_recorder.compressedVideo = on; }
+
+struct PictureVideo {
+    Writer w;
+};
+
+PictureVideo* PictureVideo_Open(const wchar_t* path, int width, int height, float frameRate) {
+    if (width <= 0 || height <= 0) return nullptr;
+    std::unique_ptr<PictureVideo> video(new (std::nothrow) PictureVideo);
+    if (video == nullptr) return nullptr;
+    Writer& w = video->w;
+    w.width = width;
+    w.height = height;
+    w.frameBytes = static_cast<size_t>(width) * static_cast<size_t>(height) * 3;
+    w.compressed = true;
+    w.path = path;
+    w.folder = FolderOf(path);
+    AVIFileInit();  // per thread: it starts COM on the caller's
+    if (!OpenFile(w, path, frameRate)) {
+        AVIFileExit();
+        return nullptr;
+    }
+    return video.release();
+}
+
+bool PictureVideo_Add(PictureVideo* video, const uint8_t* bgr) {
+    Writer& w = video->w;
+    const uint8_t* jpeg = nullptr;
+    size_t size = 0;
+    if (!w.encoder.Encode(bgr, w.width, w.height, &jpeg, &size)) return false;
+    if (AviFrameCost(size) > AviBytesLeft(w.framesCost) || !RoomOnDisk(w, size)) return false;
+    LONG written = 0;
+    if (FAILED(AVIStreamWrite(w.writeStream, w.frameIndex, 1, const_cast<uint8_t*>(jpeg),
+                              static_cast<LONG>(size), AVIIF_KEYFRAME, nullptr, &written))) {
+        return false;
+    }
+    ++w.frameIndex;
+    w.framesCost += AviFrameCost(size);
+    if (size > w.largest) w.largest = static_cast<uint32_t>(size);
+    return true;
+}
+
+int32_t PictureVideo_Close(PictureVideo* video) {
+    std::unique_ptr<PictureVideo> owned(video);
+    Writer& w = video->w;
+    ReleaseFile(w);
+    AVIFileExit();
+    if (w.frameIndex == 0) {
+        DeleteFileW(w.path.c_str());
+        return 0;
+    }
+    AnnounceLargestSample(w);
+    return w.frameIndex;
+}

@@ -37,3 +37,13 @@ void Recorder_SetSplitBytes(int64_t bytes);
 // Whether the files started from now on are MJPG (off: uncompressed, the default).
 bool Recorder_CompressedVideo();
 void Recorder_SetCompressedVideo(bool on);
+
+// A video made of pictures taken over a long time: packed top-down BGR pictures of one size
+// into an MJPG AVI at `frameRate`, from one thread of the caller's (not the main thread's
+// recording). Null when the file cannot be created.
+struct PictureVideo;
+PictureVideo* PictureVideo_Open(const wchar_t* path, int width, int height, float frameRate);
+// False when the picture could not be added: the file is full or a write failed.
+bool PictureVideo_Add(PictureVideo* video, const uint8_t* bgr);
+// Finishes the file and returns the pictures it holds; a file of none is deleted.
+int32_t PictureVideo_Close(PictureVideo* video);

@@ -8,7 +8,7 @@
 //   100 - 123      children of the control panel and of its sections
 //   106 - 109      children of the main window
 //   107, 130, 139, 150, 5116, 5119, 5121   icons and bitmaps (resource scripts)
-//   131 - 141      dialog templates; their controls take the ids of their own group below
+//   131 - 142      dialog templates; their controls take the ids of their own group below
 //   1000 - 1099    notices between the main window, its dialogs and the panel
 //   3000 - 3099    toolbar buttons and panel buttons, routed through the main window
 //   3101 - 3199    the camera view's right-button menu, routed through the main window
@@ -81,6 +81,25 @@
 #define IDC_CAMSET_SLIDER_BASE 220
 #define IDC_CAMSET_VALUE_BASE 240
 #define IDC_CAMSET_AUTO_BASE 260
+
+// Time-lapse dialog.
+#define IDD_TIME_LAPSE 142
+#define IDC_TL_INTERVAL_LABEL 100
+#define IDC_TL_INTERVAL 101
+#define IDC_TL_INTERVAL_UNIT 102
+#define IDC_TL_BY_COUNT 103
+#define IDC_TL_COUNT 104
+#define IDC_TL_BY_DURATION 105
+#define IDC_TL_DURATION 106
+#define IDC_TL_DURATION_UNIT 107
+#define IDC_TL_UNLIMITED 108
+#define IDC_TL_KIND_LABEL 109
+#define IDC_TL_KIND 110
+#define IDC_TL_VIDEO 111
+#define IDC_TL_RATE_LABEL 112
+#define IDC_TL_RATE 113
+#define IDC_TL_STATUS 114
+#define IDC_TL_START 115
 
 // Quick-adjust dialog.
 #define IDD_QUICK_ADJUST 140
@@ -162,6 +181,7 @@ constexpr int kCmdCopyMeasurements = 3102;
 constexpr int kCmdScaleBar = 3103;
 constexpr int kCmdCompressedVideo = 3104;
 constexpr int kCmdCameraSettings = 3105;
+constexpr int kCmdTimeLapse = 3106;
 
 // Commands to the control panel and both toolbars.
 constexpr int kCmdReloadTexts = 1039;

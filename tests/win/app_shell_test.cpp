@@ -621,7 +621,7 @@ TEST_F(AppShellTest, TheViewsRightButtonOpensTheExtrasMenuAndTheScaleBarIsRememb
     const UINT_PTR timer = SetTimer(nullptr, 0, 50, &ReadAndCloseMenu);
     SendMessageW(view, WM_RBUTTONUP, 0, MAKELPARAM(100, 100));
     KillTimer(nullptr, timer);
-    ASSERT_EQ(g_shownMenu.size(), 5u);
+    ASSERT_EQ(g_shownMenu.size(), 6u);
     EXPECT_EQ(g_shownMenu[0].id, 3101u);
     EXPECT_EQ(g_shownMenu[0].text, L"Save for analysis");
     EXPECT_EQ(g_shownMenu[1].id, 3102u);
@@ -638,6 +638,10 @@ TEST_F(AppShellTest, TheViewsRightButtonOpensTheExtrasMenuAndTheScaleBarIsRememb
     EXPECT_EQ(g_shownMenu[4].id, 3105u);
     EXPECT_EQ(g_shownMenu[4].text, L"Camera settings\u2026");
     EXPECT_TRUE(g_shownMenu[4].state & MF_GRAYED);
+    // The time-lapse dialog opens without a camera; its Start waits for one.
+    EXPECT_EQ(g_shownMenu[5].id, 3106u);
+    EXPECT_EQ(g_shownMenu[5].text, L"Time-lapse\u2026");
+    EXPECT_FALSE(g_shownMenu[5].state & MF_GRAYED);
 
     SendMessageW(main_, WM_COMMAND, kCmdScaleBar, 0);
     EXPECT_TRUE(CameraView_ScaleBar());
@@ -650,7 +654,7 @@ TEST_F(AppShellTest, TheViewsRightButtonOpensTheExtrasMenuAndTheScaleBarIsRememb
     const std::vector<MenuItemSeen> japanese = ItemsOf(menu);
     DestroyMenu(menu);
     SelectLanguageTexts(kLanguageEnglish);
-    ASSERT_EQ(japanese.size(), 5u);
+    ASSERT_EQ(japanese.size(), 6u);
     EXPECT_EQ(japanese[2].text, L"スケールバー");
     EXPECT_TRUE(japanese[2].state & MF_CHECKED);
     SendMessageW(main_, WM_COMMAND, kCmdScaleBar, 0);
@@ -668,7 +672,7 @@ TEST_F(AppShellTest, TheViewsRightButtonOpensTheExtrasMenuAndTheScaleBarIsRememb
     menu = ViewMenu_Build();
     const std::vector<MenuItemSeen> withMjpg = ItemsOf(menu);
     DestroyMenu(menu);
-    ASSERT_EQ(withMjpg.size(), 5u);
+    ASSERT_EQ(withMjpg.size(), 6u);
     EXPECT_TRUE(withMjpg[3].state & MF_CHECKED);
     SendMessageW(main_, WM_COMMAND, kCmdCompressedVideo, 0);
     EXPECT_FALSE(Recorder_CompressedVideo());

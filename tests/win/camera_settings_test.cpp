@@ -16,6 +16,7 @@
 #include "app/startup.h"
 #include "capture/capture_graph.h"
 #include "panel/camera_settings_rules.h"
+#include "recording/avi_writer.h"
 #include "resources/resource_ids.h"
 #include "settings/app_settings.h"
 #include "settings/settings_store.h"
@@ -128,8 +129,10 @@ HWND CameraSettingsTest::main_ = nullptr;
 
 TEST_F(CameraSettingsTest, RowsAreTheCamerasAndEveryChangeReachesIt) {
     Plug(L"SetCam", std::wstring(kPlugOptions) + L" iris.caps=manual");
+    const bool compressed = Recorder_CompressedVideo();
     OpenDialog();
     EXPECT_TRUE(IsWindowVisible(Dialog()));
+    EXPECT_EQ(Recorder_CompressedVideo(), compressed) << "opening it switched the video format";
     RECT own, self;
     GetWindowRect(main_, &own);
     GetWindowRect(Dialog(), &self);
