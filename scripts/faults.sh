@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Faults a lab bench brings, inflicted on the real program under Wine with the simulated
 # microscope: broken stored settings; the camera unplugged while recording and plugged back;
-# the disk filling up while recording and before a photo; the image folder read-only or gone;
-# a camera that stops sending and one that sends damaged samples, while the main window must
-# keep answering within a second; and 100 unplug/replug cycles of the open camera with the
-# process's handles, threads and memory sampled every 10 cycles.
+# the disk filling up while recording and before a photo or a time-lapse; the image folder
+# read-only or gone; a camera that stops sending and one that sends damaged samples, while the
+# main window must keep answering within a second; and 100 unplug/replug cycles of the open
+# camera with the process's handles, threads and memory sampled every 10 cycles.
 #
 # The full disk is a small tmpfs mapped as Wine drive T:. When mounting is refused, the run
 # goes again inside a private mount namespace; when that is refused too, the full-disk and
@@ -238,6 +238,17 @@ photo_on_full_disk() {
   playable_video "$(cat "$WORK/full-disk-video")" 1
 }
 
+# A time-lapse asked for on a full disk: refused with a message, no run folder made.
+time_lapse_on_full_disk() {
+  local report before
+  before=$(ls "$PHOTOS" | wc -l)
+  fill_disk
+  report=$(driver time-lapse)
+  rm -f "$DISK/filler"
+  prompt_says "$report" "Not enough disk room for the time-lapse" || return 1
+  [ "$(ls "$PHOTOS" | wc -l)" = "$before" ] || { echo "faults: a time-lapse folder was made: $(ls -t "$PHOTOS" | head -1)"; return 1; }
+}
+
 # The image folder gone: a photo says so; a recording makes the folder again.
 folder_vanished() {
   local report
@@ -369,6 +380,7 @@ check unplug_while_recording
 if [ "$TL_FAULT_DISK" = tmpfs ]; then
   check disk_full_while_recording
   check photo_on_full_disk
+  check time_lapse_on_full_disk
 fi
 rm -f "$PHOTOS"/*.avi "$PHOTOS"/*.jpg
 check folder_vanished

@@ -5,6 +5,7 @@
 //   fault_driver record-stop            presses Stop and waits for the dialog to close
 //   fault_driver record-ended SECONDS   waits for the dialog to close by itself
 //   fault_driver photo                  the camera toolbar's photo command
+//   fault_driver time-lapse             opens the time-lapse dialog, presses Start, closes it
 //   fault_driver prompt                 the prompt's text, if one is shown
 //   fault_driver picture                what the camera view shows: spread, corner, checksum
 //   fault_driver probe SECONDS          asks the main window every 50 ms, reports the slowest
@@ -307,6 +308,35 @@ int Cycle(HWND main, const std::string& camera, int count, int every, const std:
     return error.empty() ? 0 : kBadCommand;
 }
 
+// The program's open time-lapse dialog, known by its controls.
+HWND TimeLapseDialog(HWND main) {
+    HWND found = nullptr;
+    EnumThreadWindows(
+        GetWindowThreadProcessId(main, nullptr),
+        [](HWND w, LPARAM out) {
+            if (GetDlgItem(w, IDC_TL_START) == nullptr || GetDlgItem(w, IDC_TL_VIDEO) == nullptr ||
+                GetDlgItem(w, IDC_TL_RATE) == nullptr) {
+                return TRUE;
+            }
+            *reinterpret_cast<HWND*>(out) = w;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+int TimeLapseStart(HWND main) {
+    SendMessageW(main, WM_COMMAND, kCmdTimeLapse, 0);
+    HWND dialog = nullptr;
+    if (!WaitFor([&] { return (dialog = TimeLapseDialog(main)) != nullptr; }, 5000)) return kTimedOut;
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_TL_START, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_TL_START)));
+    PrintUtf8("prompt: ", TextOf(GetDlgItem(main, kIdPrompt)));
+    PrintUtf8("button: ", TextOf(GetDlgItem(dialog, IDC_TL_START)));
+    SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    return 0;
+}
+
 int Run(int argc, wchar_t** argv) {
     if (argc < 2) return kBadCommand;
     const std::wstring command = argv[1];
@@ -323,6 +353,7 @@ int Run(int argc, wchar_t** argv) {
         PrintUtf8("prompt: ", TextOf(GetDlgItem(main, kIdPrompt)));
         return 0;
     }
+    if (command == L"time-lapse") return TimeLapseStart(main);
     if (command == L"prompt") {
         PrintUtf8("prompt: ", TextOf(GetDlgItem(main, kIdPrompt)));
         return 0;
